@@ -1,0 +1,56 @@
+// The terminal side of the game: raw mode, the cursor record, writing with
+// escape sequences, the line editor, number and character reading, key
+// polling, Delay and the MT19937 Random. Only this subsystem touches termios
+// or the terminal's file descriptors.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Start-up: attach to standard input and output, query the size, switch to
+// raw mode, ask for the cursor position, reset attributes. Installs the
+// restore on every way out (atexit, fatal signals, job control).
+void ConsoleInit();
+// Sends pending output and gives the terminal its saved attributes back.
+// Idempotent; async-signal-safe apart from the output flush.
+void ConsoleRestore();
+
+// The one exit path for failures: restores the terminal, then writes the line
+// "zalpomet: <what>" to standard error and exits with the status.
+[[noreturn]] void Fatal(int status, std::string_view what);
+
+// Called before the program sleeps, waits for, polls or reads a key, or writes
+// to the terminal, so that whatever the window has drawn is on the screen by
+// then. The graphics device installs it; null means nothing to present.
+void SetPresentHook(void (*hook)());
+
+void ClrScr();
+void GotoXY(uint8_t column, uint8_t row);
+void WriteText(std::string_view text);
+void WriteLine(std::string_view text);
+
+int64_t ReadNumber();
+uint64_t ReadUnsigned();
+uint8_t ReadChar();
+void ReadLineEnd();
+
+// True when a key is waiting; nothing is taken and nothing blocks.
+bool KeyPressed();
+// Blocks (no spinning) until KeyPressed would report a key; the key stays unread.
+void WaitKey();
+
+void Delay(uint16_t ms);
+
+inline uint32_t RandSeed = 0;
+int32_t Random(int32_t n);
+void Randomize();
+
+// Test seams: the sleep behind Delay and the clock behind Randomize.
+inline void (*SleepMilliseconds)(uint16_t ms) = nullptr;  // null: real sleep
+inline int64_t (*ClockSeconds)() = nullptr;               // null: time()
+
+// The console's view of the terminal, for tests and for the level checker.
+int ConsoleColumns();
+int ConsoleRows();
+uint8_t CursorColumn();
+uint8_t CursorRow();

@@ -1,0 +1,19 @@
+// The enemy's fire: every armed object in range shoots once per turn.
+#pragma once
+
+#include <cstdint>
+
+inline int16_t AimSpread = 0;  // random aim error, narrows with ThreatLevel
+
+enum EnemyWeapon : int16_t {
+  NoWeapon = 0, SteepShellWeapon, FlatShellWeapon, GuidedMissileWeapon,
+  RocketSalvoWeapon, SpottingWeapon
+};
+
+void EnemyFire();
+// Shots of object i with launch speed v and aim distance d.
+void SteepShell(int16_t i, double v, double d);
+void FlatShell(int16_t i, double v, double d);
+void GuidedMissile(int16_t i);
+void RocketSalvo(int16_t i, double v, double d);
+void Spotting();

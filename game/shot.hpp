@@ -1,0 +1,4 @@
+// The flight of the player's shell.
+#pragma once
+
+void FlyShell();

@@ -1,0 +1,5 @@
+// The status display: frame, shell stocks, threat box, health bars.
+#pragma once
+
+void DrawStatusLine();
+void DrawHealthBars();

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those missing.
+set -euo pipefail
+packages=(
+  g++ cmake ninja-build make pkg-config
+  libx11-dev libgl-dev libgl1 libgl1-mesa-dri libglx-mesa0 libglu1-mesa
+  libgtest-dev libpng-dev
+  xvfb xauth x11-utils xdotool faketime
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
