@@ -33,6 +33,14 @@ int64_t ReadNumber();
 uint64_t ReadUnsigned();
 uint8_t ReadChar();
 void ReadLineEnd();
+// True once a read has met the end of standard input; a question that would
+// be asked again then ends the program instead of looping.
+bool InputExhausted();
+// The number-token grammar shared by ReadNumber, ReadUnsigned and the level
+// reader: optional blanks, sign, base prefix ($ x X 0x hex, % binary, & octal),
+// digits. Returns false for a malformed token or one outside 64 bits; the
+// value is the 64-bit two's-complement pattern of the number.
+bool ParseNumberToken(std::string_view token, bool unsignedOnly, uint64_t& value);
 
 // True when a key is waiting; nothing is taken and nothing blocks.
 bool KeyPressed();
