@@ -1,0 +1,200 @@
+// The program's top level on the terminal: the main and game-type menus, the
+// about screen, the skirmish draw-up and the three game types. Writes the
+// flow globals (MenuChoice, GameMode, QuitRequested, ReturnToMenu,
+// LevelNumber, EnemySkill, SkirmishBudget) and, in the draw-up, the level.
+#include "game/flow.hpp"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "console/console.hpp"
+#include "game/arith.hpp"
+#include "game/level_file.hpp"
+#include "game/state.hpp"
+#include "game/turn.hpp"
+#include "graph/graph.hpp"
+
+namespace {
+
+constexpr std::string_view kTitle = "ЗАЛПОМЕТ";
+constexpr std::string_view kChooseItem = "Выберите пункт меню";
+constexpr std::string_view kSkillQuestion =
+    "Выберите уровень противника (1-очень легкий, 2-легкий, 3-средний, 4-сложный, 5-очень сложный";
+
+// A refused answer is asked again; once standard input has ended the same
+// refusal would come back for ever, so the program ends instead.
+void EndIfInputExhausted() {
+  if (InputExhausted()) Fatal(217, "Invalid input: standard input has ended");
+}
+
+// Both menus share their frame: title, three items, the prompt on row 8.
+void ShowMenu(std::string_view subtitle, std::string_view item1, std::string_view item2,
+              std::string_view item3) {
+  ClrScr();
+  GotoXY(15, 1);
+  WriteLine(kTitle);
+  if (!subtitle.empty()) WriteLine(subtitle);
+  GotoXY(10, 5);
+  WriteLine(item1);
+  GotoXY(10, 6);
+  WriteLine(item2);
+  GotoXY(10, 7);
+  WriteLine(item3);
+  GotoXY(8, 8);
+  WriteLine(kChooseItem);
+}
+
+// Menu answers keep their low 8 bits and take no rest-of-line discard, so
+// "1 3" on one line answers both menus at once.
+uint8_t ReadMenuAnswer() { return Store8(ReadUnsigned()); }
+
+[[noreturn]] void EndProgram() { std::exit(0); }
+
+void AfterWonLevel() {
+  CloseGraph();
+  ReturnToMenu = 1;
+}
+
+}  // namespace
+
+void MainMenu() {
+  for (;;) {
+    ShowMenu({}, "1.Играть", "2.Об игре", "3.Выйти");
+    MenuChoice = ReadMenuAnswer();
+    if (MenuChoice >= 1 && MenuChoice <= 3) return;
+    EndIfInputExhausted();
+  }
+}
+
+void GameTypeMenu() {
+  for (;;) {
+    ShowMenu("Выберите тип игры", "1.Кампания", "2.Отдельный уровень", "3.Скирмиш");
+    GameMode = ReadMenuAnswer();
+    if (GameMode >= 1 && GameMode <= 3) return;
+    EndIfInputExhausted();
+  }
+}
+
+void AboutScreen() {
+  ClrScr();
+  WriteLine("ЗАЛПОМЕТ v1.3 — артиллерийская дуэль; игру написала команда zalpomet, 2026");
+  WriteLine("Нажмите любую клавишу");
+  // The key is left unread: it starts the next answer at the main menu.
+  WaitKey();
+}
+
+void GenerateSkirmish() {
+  SkirmishBudget = Store16(10 * EnemySkill);
+  UnitCount = 0;
+  int i = 1;
+  // The draw-up has no bound of its own; it stops when the table is full.
+  do {
+    const int32_t d = Random(11);
+    if (d >= 1) {
+      if (SkirmishBudget > d) Units[i].kind = Store16(d);
+      SkirmishBudget = Store16(SkirmishBudget - d);
+    }
+    Units[i].x = Store16(Random(800) + 200);
+    ++i;
+    UnitCount = Store16(UnitCount + 1);
+  } while (SkirmishBudget >= 5 && UnitCount < MaxUnits);
+  AmmoHE = Store16(Random(20) + 20);
+  AmmoAP = Store16(Random(10) + 10);
+  AmmoNuclear = Store16(Random(3));
+  PlayerMaxHealth = Store16(Random(600) + 700);
+  PlayerHealth = PlayerMaxHealth;
+  PlayerX = Store16(Random(100) + 10);
+}
+
+void PlayCampaign() {
+  LevelNumber = 1;
+  for (;;) {
+    LoadLevel();
+    switch (PlayLevel()) {
+      case LevelOutcome::Won:
+        LevelNumber = Store16(LevelNumber + 1);
+        CloseGraph();
+        break;
+      case LevelOutcome::Restart:
+        break;
+      case LevelOutcome::NoShells:
+        return;
+      case LevelOutcome::End:
+        EndProgram();
+    }
+  }
+}
+
+void PlaySingleLevel() {
+  WriteLine("Введите номер уровня");
+  LevelNumber = Store16(ReadNumber());
+  ReadLineEnd();
+  for (;;) {
+    LoadLevel();
+    switch (PlayLevel()) {
+      case LevelOutcome::Won:
+        AfterWonLevel();
+        return;
+      case LevelOutcome::Restart:
+        break;
+      case LevelOutcome::NoShells:
+        return;
+      case LevelOutcome::End:
+        EndProgram();
+    }
+  }
+}
+
+void PlaySkirmish() {
+  for (;;) {
+    WriteLine(kSkillQuestion);
+    EnemySkill = Store16(ReadNumber());
+    ReadLineEnd();
+    if (EnemySkill >= 1 && EnemySkill <= 5) break;
+    EndIfInputExhausted();
+  }
+  GenerateSkirmish();
+  // A restart keeps the battlefield as it stands: positions, the gun and what
+  // is left of the stocks; only health and the level flags are renewed.
+  for (;;) {
+    ResetLevelState();
+    ClrScr();
+    PrepareHealth();
+    switch (PlayLevel()) {
+      case LevelOutcome::Won:
+        AfterWonLevel();
+        return;
+      case LevelOutcome::Restart:
+        break;
+      case LevelOutcome::NoShells:
+        return;
+      case LevelOutcome::End:
+        EndProgram();
+    }
+  }
+}
+
+int GameMain() {
+  if (!RoundingModeIsNearest()) Fatal(1, "floating-point rounding mode is not round-to-nearest");
+  Randomize();
+  UnitMoving = false;
+  QuitRequested = false;
+  while (!QuitRequested) {
+    ClrScr();
+    MainMenu();
+    switch (MenuChoice) {
+      case 1:
+        GameTypeMenu();
+        if (GameMode == 1) PlayCampaign();
+        else if (GameMode == 2) PlaySingleLevel();
+        else PlaySkirmish();
+        break;
+      case 2:
+        AboutScreen();
+        break;
+      default:
+        QuitRequested = true;
+    }
+  }
+  return 0;
+}
