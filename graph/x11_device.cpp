@@ -1,1 +1,493 @@
-// placeholder until the first real source lands
+// The X11/OpenGL window device: mode registration from the screen size, the
+// window with its GLX context, every primitive drawn into the front buffer,
+// presenting on demand and CloseGraph. Writes ScreenWidth, ScreenHeight and
+// the device's own window, palette and colour-cache state.
+#include "graph/x11_device.hpp"
+
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "console/console.hpp"
+#include "graph/graph.hpp"
+#include "graph/x11_gl.hpp"
+
+namespace {
+
+// ---- The window ------------------------------------------------------------
+Display* Dpy = nullptr;
+int Screen = 0;
+Window Win = 0;
+GLXContext Context = nullptr;
+bool WindowOpen = false;
+std::array<char, 256> DisplayName{};  // kept for the lost-connection report
+
+// ---- Drawing state the device keeps beside the layer's ----------------------
+std::vector<std::array<uint16_t, 3>> Palette;  // MaxColor entries while open
+constexpr int32_t kNoColour = -1;
+int32_t ColourCache = kNoColour;  // palette index last sent to GL
+bool Dirty = false;               // drawn since the last glFlush
+
+// ---- X errors ----------------------------------------------------------------
+int LastXError = Success;
+
+// Harmless protocol errors (a request racing the window's end, say) must not
+// abort the game the way Xlib's default handler would; a grabbed section
+// reads the code back.
+int RecordXError(Display*, XErrorEvent* event) {
+  LastXError = event->error_code;
+  return 0;
+}
+
+// Xlib gives no way back from a dead connection, so the report is the last
+// thing the process does.
+int LostDisplay(Display*) {
+  ConsoleRestore();
+  std::string line = "zalpomet: lost the connection to X display ";
+  line += DisplayName.data();
+  line += '\n';
+  ssize_t written = write(STDERR_FILENO, line.data(), line.size());
+  (void)written;
+  _exit(1);
+}
+
+void GrabXErrors() {
+  XSync(Dpy, False);
+  LastXError = Success;
+}
+
+bool ReleaseXErrors() {
+  XSync(Dpy, False);
+  return LastXError == Success;
+}
+
+// ---- Applying the drawing state ---------------------------------------------
+// An index beyond the palette leaves the GL colour as it was, which is why
+// SetColor(300) keeps drawing in the colour set before.
+void ApplyColour(uint16_t index) {
+  if (index == ColourCache || index >= Palette.size()) return;
+  const auto& rgb = Palette[index];
+  gl::Color3f(static_cast<float>(rgb[0]) / 255.0f, static_cast<float>(rgb[1]) / 255.0f,
+              static_cast<float>(rgb[2]) / 255.0f);
+  ColourCache = index;
+}
+
+void ApplyWriteMode() {
+  static constexpr std::array<GLenum, 5> kOps{GL_COPY, GL_XOR, GL_OR, GL_AND, GL_INVERT};
+  gl::LogicOp(Graph.writeMode < kOps.size() ? kOps[Graph.writeMode] : GL_COPY);
+}
+
+void ApplyLineStyle() {
+  static constexpr std::array<uint16_t, 4> kPatterns{0xFFFF, 0xCCCC, 0xFC78, 0xF8F8};
+  const uint16_t pattern = Graph.lineStyle < kPatterns.size() ? kPatterns[Graph.lineStyle]
+                                                              : Graph.linePattern;
+  gl::LineStipple(1, pattern);
+  if (Graph.thickness == 1) gl::LineWidth(1.0f);
+  if (Graph.thickness == 3) gl::LineWidth(3.0f);
+}
+
+// The projection keeps y upwards: layer row y is GL row MaxY - y.
+int32_t GlY(int32_t y) { return int32_t{MaxY} - y; }
+
+// ---- Fill patterns 2..12 ------------------------------------------------------
+// 8x8 cells, bit 7 the leftmost column; the game fills only solid or empty,
+// so these exist for completeness of the device.
+using Cell = std::array<uint8_t, 8>;
+
+template <typename Set>
+constexpr Cell MakeCell(Set set) {
+  Cell cell{};
+  for (int row = 0; row < 8; ++row) {
+    for (int col = 0; col < 8; ++col) {
+      if (set(col, row)) cell[row] = static_cast<uint8_t>(cell[row] | (0x80 >> col));
+    }
+  }
+  return cell;
+}
+
+constexpr std::array<Cell, 10> kHatchCells{
+    MakeCell([](int, int r) { return r < 2; }),                             // 2 lines
+    MakeCell([](int c, int r) { return (c + r) % 8 == 7; }),                // 3 light /
+    MakeCell([](int c, int r) { return (c + r) % 8 >= 5; }),                // 4 thick /
+    MakeCell([](int c, int r) { return (c - r + 8) % 8 >= 5; }),            // 5 thick '\'
+    MakeCell([](int c, int r) { return c == r; }),                          // 6 light '\'
+    MakeCell([](int c, int r) { return c == 0 || r == 0; }),                // 7 grid
+    MakeCell([](int c, int r) { return c == r || c + r == 7; }),            // 8 cross
+    MakeCell([](int c, int r) { return (c + 2 * r) % 4 == 0; }),            // 9 interleave
+    MakeCell([](int c, int r) { return (c == 0 && r == 0) || (c == 4 && r == 4); }),  // 10
+    MakeCell([](int c, int r) { return c % 2 == 0 && r % 2 == 0; }),        // 11 close dots
+};
+
+Cell FillCell() {
+  if (Graph.fillPattern == 12) return Graph.userFill;
+  return kHatchCells[static_cast<size_t>(Graph.fillPattern - 2)];
+}
+
+// ---- Device operations ----------------------------------------------------------
+// Every primitive starts the same way: nothing without a window, then the
+// viewport origin, then the clip.
+
+void ClearWindow() {
+  if (Context == nullptr) return;
+  gl::Viewport(0, 0, MaxX + 1, MaxY + 1);
+  const auto& black = Palette.at(0);
+  gl::ClearColor(static_cast<float>(black[0]) / 255.0f, static_cast<float>(black[1]) / 255.0f,
+                 static_cast<float>(black[2]) / 255.0f, 1.0f);
+  gl::Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gl::MatrixMode(GL_PROJECTION);
+  gl::LoadIdentity();
+  gl::Ortho(0, MaxX, 0, MaxY, 0, 0.1);
+  gl::MatrixMode(GL_MODELVIEW);
+  gl::LoadIdentity();
+  gl::Enable(GL_COLOR_LOGIC_OP);
+  gl::Enable(GL_LINE_STIPPLE);
+  Dirty = true;
+}
+
+bool Clipped(int32_t x, int32_t y) {
+  const Viewport& vp = Graph.viewport;
+  return vp.clip && (x < vp.x1 || x > vp.x2 || y < vp.y1 || y > vp.y2);
+}
+
+void Point(int32_t x, int32_t y) {
+  gl::Begin(GL_POINTS);
+  gl::Vertex2i(x, GlY(y));
+  gl::End();
+  Dirty = true;
+}
+
+void PlotPixel(int16_t x, int16_t y, uint16_t colour) {
+  if (!WindowOpen) return;
+  const int32_t px = x + Graph.viewport.x1;
+  const int32_t py = y + Graph.viewport.y1;
+  if (Clipped(px, py)) return;
+  ApplyColour(colour);
+  Point(px, py);
+}
+
+void PutPixel(int16_t x, int16_t y) {
+  if (!WindowOpen) return;
+  ApplyColour(Graph.colour);
+  ApplyWriteMode();
+  Point(x, y);
+}
+
+void Segment(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  gl::Begin(GL_LINES);
+  gl::Vertex2i(x1, GlY(y1));
+  gl::Vertex2i(x2, GlY(y2));
+  gl::End();
+  Dirty = true;
+}
+
+void DrawLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
+  if (!WindowOpen) return;
+  const Viewport& vp = Graph.viewport;
+  int32_t ax = x1 + vp.x1, ay = y1 + vp.y1, bx = x2 + vp.x1, by = y2 + vp.y1;
+  if (vp.clip && !X11ClipLine(ax, ay, bx, by, vp.x1, vp.y1, vp.x2, vp.y2)) return;
+  ApplyWriteMode();
+  ApplyLineStyle();
+  ApplyColour(Graph.colour);
+  Segment(ax, ay, bx, by);
+}
+
+void HorizontalLine(int16_t x1, int16_t x2, int16_t y) { DrawLine(x1, y, x2, y); }
+void VerticalLine(int16_t x, int16_t y1, int16_t y2) { DrawLine(x, y1, x, y2); }
+
+// One row of a hatch: the pattern's set bits in the fill colour, the rest in
+// the background colour, each as a stippled segment aligned to absolute x.
+void FillRow(int16_t x1, int16_t x2, int16_t y) {
+  if (!WindowOpen || Graph.fillPattern < 2 || Graph.fillPattern > 12) return;
+  const Viewport& vp = Graph.viewport;
+  int32_t ax = std::min(x1, x2) + vp.x1, bx = std::max(x1, x2) + vp.x1;
+  const int32_t ay = y + vp.y1;
+  if (vp.clip) {
+    if (ay < vp.y1 || ay > vp.y2) return;
+    ax = std::max<int32_t>(ax, vp.x1);
+    bx = std::min<int32_t>(bx, vp.x2);
+    if (ax > bx) return;
+  }
+  const uint8_t bits = FillCell()[static_cast<size_t>(ay & 7)];
+  uint16_t stipple = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (bits & (0x80 >> ((ax + i) & 7))) stipple = static_cast<uint16_t>(stipple | (1u << i));
+  }
+  ApplyWriteMode();
+  gl::LineWidth(1.0f);
+  // The end vertex one past the row: GL leaves a segment's last pixel out.
+  ApplyColour(Graph.background);
+  gl::LineStipple(1, static_cast<uint16_t>(~stipple));
+  Segment(ax, ay, bx + 1, ay);
+  ApplyColour(Graph.fillColour);
+  gl::LineStipple(1, stipple);
+  Segment(ax, ay, bx + 1, ay);
+}
+
+void ArcVertices(int32_t cx, int32_t cy, uint16_t rx, uint16_t ry,
+                 const std::vector<float>& angles) {
+  for (const float t : angles) {
+    gl::Vertex2f(static_cast<float>(cx + rx * std::cos(static_cast<double>(t))),
+                 static_cast<float>(GlY(cy) + ry * std::sin(static_cast<double>(t))));
+  }
+}
+
+// Rows of an ellipse for the hatch fills, handed to the layer's row filler
+// in layer coordinates (the filler adds the viewport origin itself).
+void FillEllipseRows(int16_t x, int16_t y, uint16_t rx, uint16_t ry, FillRowFn fill) {
+  for (int32_t dy = -int32_t{ry}; dy <= ry; ++dy) {
+    const double k = ry == 0 ? 0.0 : static_cast<double>(dy) / ry;
+    const auto half = static_cast<int32_t>(std::lround(rx * std::sqrt(1.0 - k * k)));
+    fill(static_cast<int16_t>(x - half), static_cast<int16_t>(x + half),
+         static_cast<int16_t>(y + dy));
+  }
+}
+
+void DrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t start, int16_t end,
+                 FillRowFn fill) {
+  if (!WindowOpen) return;
+  const int32_t cx = x + Graph.viewport.x1;
+  const int32_t cy = y + Graph.viewport.y1;
+  const std::vector<float> angles = X11ArcAngles(start, end);
+  if (fill != nullptr && Graph.fillPattern <= 1) {
+    ApplyColour(Graph.fillPattern == 0 ? Graph.colour : Graph.fillColour);
+    ApplyWriteMode();
+    gl::Begin(GL_TRIANGLE_FAN);
+    gl::Vertex2i(cx, GlY(cy));
+    ArcVertices(cx, cy, rx, ry, angles);
+    gl::End();
+  } else if (fill != nullptr && Graph.fillPattern <= 12) {
+    FillEllipseRows(x, y, rx, ry, fill);
+  }
+  ApplyColour(Graph.colour);
+  ApplyWriteMode();
+  ApplyLineStyle();
+  gl::LineStipple(1, 0xFFFF);
+  gl::Begin(GL_LINE_STRIP);
+  ArcVertices(cx, cy, rx, ry, angles);
+  gl::End();
+  Dirty = true;
+}
+
+void SetPaletteEntry(uint16_t index, uint16_t r, uint16_t g, uint16_t b) {
+  if (index >= Palette.size()) return;
+  Palette[index] = {r, g, b};
+  // The cached GL colour no longer matches the entry it stands for.
+  if (index == ColourCache) ColourCache = kNoColour;
+}
+
+void GetPaletteEntry(uint16_t index, uint16_t& r, uint16_t& g, uint16_t& b) {
+  r = g = b = 0;
+  if (index >= Palette.size()) return;
+  r = Palette[index][0];
+  g = Palette[index][1];
+  b = Palette[index][2];
+}
+
+// The palette index whose colour is nearest the pixel on the screen.
+uint16_t GetPixel(int16_t x, int16_t y) {
+  if (!WindowOpen) return 0;
+  const int32_t px = x + Graph.viewport.x1;
+  const int32_t py = y + Graph.viewport.y1;
+  if (px < 0 || px > MaxX || py < 0 || py > MaxY) return 0;
+  std::array<uint8_t, 3> rgb{};
+  gl::PixelStorei(GL_PACK_ALIGNMENT, 1);
+  gl::ReadPixels(px, GlY(py), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  uint16_t best = 0;
+  int32_t bestDistance = INT32_MAX;
+  for (size_t i = 0; i < Palette.size(); ++i) {
+    int32_t distance = 0;
+    for (size_t c = 0; c < 3; ++c) {
+      const int32_t d = int32_t{rgb[c]} - Palette[i][c];
+      distance += d * d;
+    }
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = static_cast<uint16_t>(i);
+    }
+  }
+  return best;
+}
+
+// ---- Opening and closing ----------------------------------------------------------
+
+void CreateWindow() {
+  Screen = DefaultScreen(Dpy);
+  const unsigned long black = BlackPixel(Dpy, Screen);
+  GrabXErrors();
+  Win = XCreateSimpleWindow(Dpy, RootWindow(Dpy, Screen), 0, 0, MaxX + 1u, MaxY + 1u, 0, black,
+                            black);
+  XSelectInput(Dpy, Win, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+  XMapWindow(Dpy, Win);
+  if (!ReleaseXErrors()) Fatal(1, "X11: could not create the window");
+  XEvent event;
+  do {
+    XNextEvent(Dpy, &event);
+  } while (event.type != MapNotify || event.xmap.window != Win);
+}
+
+void CreateContext() {
+  static constexpr std::array<int, 13> kAttributes{
+      GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True,
+      GLX_RED_SIZE,      1,              GLX_GREEN_SIZE,  1,            GLX_BLUE_SIZE,    1,
+      None};
+  int count = 0;
+  GLXFBConfig* configs = gl::XChooseFBConfig(Dpy, Screen, kAttributes.data(), &count);
+  if (configs == nullptr || count == 0) {
+    if (configs != nullptr) XFree(configs);
+    Fatal(1, "GLX: no matching frame-buffer configuration");
+  }
+  GrabXErrors();
+  Context = gl::XCreateNewContext(Dpy, configs[0], GLX_RGBA_TYPE, nullptr, True);
+  XFree(configs);
+  if (!ReleaseXErrors() || Context == nullptr) Fatal(1, "GLX: could not create an OpenGL context");
+  GrabXErrors();
+  const Bool current = gl::XMakeContextCurrent(Dpy, Win, Win, Context);
+  if (!ReleaseXErrors() || !current) Fatal(1, "GLX: could not make the OpenGL context current");
+}
+
+void OpenMode() {
+  if (WindowOpen) {
+    Graph.lastError = -11;
+    return;
+  }
+  if (const char* missing = MissingGLEntry()) {
+    Fatal(1, std::string("GLX: missing entry point ") + missing);
+  }
+  const auto entries = static_cast<size_t>(std::clamp<int32_t>(MaxColor, 1, 256));
+  Palette.assign(DefaultPalette.begin(), DefaultPalette.begin() + static_cast<long>(entries));
+  ColourCache = kNoColour;
+
+  XSetErrorHandler(RecordXError);
+  XSetIOErrorHandler(LostDisplay);
+  Dpy = XOpenDisplay(nullptr);
+  if (Dpy == nullptr) {
+    Palette.clear();
+    Graph.lastError = -11;
+    return;
+  }
+  std::snprintf(DisplayName.data(), DisplayName.size(), "%s", DisplayString(Dpy));
+  CreateWindow();
+  CreateContext();
+  gl::ReadBuffer(GL_FRONT);
+  gl::DrawBuffer(GL_FRONT);
+  ClearWindow();
+  WindowOpen = true;
+}
+
+void CloseGraphWindow() {
+  if (!WindowOpen) return;
+  gl::Finish();
+  gl::XMakeContextCurrent(Dpy, None, None, nullptr);
+  gl::XDestroyContext(Dpy, Context);
+  XCloseDisplay(Dpy);
+  Dpy = nullptr;
+  Context = nullptr;
+  Win = 0;
+  DisplayName[0] = '\0';
+  Palette.clear();
+  Palette.shrink_to_fit();
+  ColourCache = kNoColour;
+  Dirty = false;
+  WindowOpen = false;
+}
+
+// ---- Mode table -------------------------------------------------------------------
+
+struct ModeRow {
+  int16_t driver;
+  int16_t mode;
+  const char* name;
+  int32_t colours;
+  uint16_t maxX;
+  uint16_t maxY;
+  uint16_t xAspect;
+};
+
+constexpr std::array<ModeRow, 11> kModes{{
+    {9, 2, "640 x 480 x 16", 16, 639, 479, 10000},
+    {9, 0, "640 x 200 x 16", 16, 639, 199, 4500},
+    {9, 1, "640 x 350 x 16", 16, 639, 349, 7750},
+    {10, 256, "640 x 400 x 256", 256, 639, 399, 8333},
+    {10, 257, "640 x 480 x 256", 256, 639, 479, 10000},
+    {10, 258, "800 x 600 x 16", 16, 799, 599, 10000},
+    {10, 259, "800 x 600 x 256", 256, 799, 599, 10000},
+    {10, 260, "1024 x 768 x 16", 16, 1023, 767, 10000},
+    {10, 261, "1024 x 768 x 256", 256, 1023, 767, 10000},
+    {10, 262, "1280 x 1024 x 16", 16, 1279, 1023, 10000},
+    {10, 263, "1280 x 1024 x 256", 256, 1279, 1023, 10000},
+}};
+
+// The circle and text entries stay empty: the layer's own versions serve.
+constexpr GraphDevice kWindowDevice{
+    .plotPixel = PlotPixel,
+    .putPixel = PutPixel,
+    .getPixel = GetPixel,
+    .setPalette = SetPaletteEntry,
+    .getPalette = GetPaletteEntry,
+    .line = DrawLine,
+    .drawEllipse = DrawEllipse,
+    .fillRow = FillRow,
+    .horizontalLine = HorizontalLine,
+    .verticalLine = VerticalLine,
+    .clearWindow = ClearWindow,
+    .openMode = OpenMode,
+};
+
+uint16_t ClampTo16(int value) { return static_cast<uint16_t>(std::clamp(value, 0, 65535)); }
+
+}  // namespace
+
+bool RegisterX11Modes() {
+  Display* probe = XOpenDisplay(nullptr);
+  if (probe == nullptr) {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') {
+      std::fputs("zalpomet: cannot open an X display: DISPLAY is unset\n", stderr);
+    } else {
+      std::fprintf(stderr, "zalpomet: cannot open X display \"%s\"\n", name);
+    }
+    std::exit(1);
+  }
+  const int screen = DefaultScreen(probe);
+  ScreenWidth = ClampTo16(DisplayWidth(probe, screen));
+  ScreenHeight = ClampTo16(DisplayHeight(probe, screen));
+  XCloseDisplay(probe);
+
+  for (const ModeRow& row : kModes) {
+    if (ScreenWidth <= row.maxX + 1 || ScreenHeight <= row.maxY + 1) continue;
+    DisplayMode mode;
+    mode.driver = row.driver;
+    mode.mode = row.mode;
+    mode.colours = row.colours;
+    mode.paletteSize = row.colours;
+    mode.xAspect = row.xAspect;
+    mode.yAspect = 10000;
+    mode.maxX = row.maxX;
+    mode.maxY = row.maxY;
+    mode.name = row.name;
+    mode.device = kWindowDevice;
+    RegisterMode(mode);
+  }
+  SetCloseGraphHandler(CloseGraphWindow);
+  SetPresentHook(X11Present);
+  return true;
+}
+
+bool X11WindowOpen() { return WindowOpen; }
+
+void X11Present() {
+  if (!WindowOpen || !Dirty) return;
+  gl::Flush();
+  Dirty = false;
+}
+
+bool X11NeedsPresent() { return WindowOpen && Dirty; }
+
+const char* X11DisplayName() { return DisplayName.data(); }
