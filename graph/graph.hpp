@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The row-fill operation handed to DrawEllipse as its fill request.
 using FillRowFn = void (*)(int16_t x1, int16_t x2, int16_t y);
@@ -84,6 +85,20 @@ extern const std::array<std::array<uint8_t, 8>, 256> Font8x8;
 // Mode registry: a device registers its modes at program start.
 void RegisterMode(const DisplayMode& mode);
 void ClearModes();  // tests only need it to start from an empty registry
+// Colour class of a colour count (2 -> 11 .. 65536 -> 18), 0 for none.
+int16_t ColourClass(int32_t colours);
+// Every registered mode in registration order, and one class's list sorted by
+// width then height and numbered 1..n (empty for a class without modes).
+const std::vector<DisplayMode>& AllModes();
+const std::vector<DisplayMode>& ClassModes(int16_t colourClass);
+// Font folder given to InitGraph, "/"-terminated when not empty; no font file
+// is ever read from it.
+extern std::string GraphPath;
+// Direct-colour flag of the started mode.
+extern uint8_t DirectColour;
+// The layer's row-fill operation: FillEllipse hands it to DrawEllipse as its
+// fill request; it fills through the device's FillRow entry.
+void LayerFillRow(int16_t x1, int16_t x2, int16_t y);
 
 void InitGraph(int16_t& driver, int16_t& mode, std::string_view path);
 int16_t GraphResult();
