@@ -17,3 +17,11 @@ void FlatShell(int16_t i, double v, double d);
 void GuidedMissile(int16_t i);
 void RocketSalvo(int16_t i, double v, double d);
 void Spotting();
+
+// Start speeds of a shell aimed a distance d at speed v, before the fixed and
+// random terms: round(v*s) along the ground and round(v*u) upwards, with s the
+// steep or flat arc factor. Both are 0 when d lies beyond reach.
+struct ArcSpeeds {
+  int64_t along, up;
+};
+ArcSpeeds ArcStartSpeeds(double v, double d, bool steep);
