@@ -1,0 +1,41 @@
+// Reading the screen of an X display back for tests: single pixels, whole
+// areas, and PNG files under the build's artifacts directory. The game window
+// sits at (0, 0) of the root window (no window manager), so root coordinates
+// are window coordinates. Writes only the files it is asked to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shot {
+
+struct Rgb {
+  uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+// An area of the screen, row by row from the top.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<Rgb> pixels;
+  Rgb At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+// Throw std::runtime_error when the display cannot be opened or read.
+Image Grab(const std::string& display, int x, int y, int width, int height);
+Rgb ReadPixel(const std::string& display, int x, int y);
+// Saves the top-left width x height area as an 8-bit RGB PNG at path.
+void SavePng(const std::string& display, const std::string& path, int width, int height);
+void SavePng(const Image& image, const std::string& path);
+
+#ifdef ZALPOMET_ARTIFACTS
+// Where a test's pictures go: <build>/artifacts/<name>.
+inline std::string ArtifactPath(std::string_view name) {
+  return std::string(ZALPOMET_ARTIFACTS) + "/" + std::string(name);
+}
+#endif
+
+}  // namespace shot
