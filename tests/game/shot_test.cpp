@@ -1,0 +1,234 @@
+// FlyShell on the recording device: where the shell stops, which boxes stop
+// it, how many circles and 50 ms waits a flight takes, and that every launch
+// the 16-bit velocities allow comes down in bounded time.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/shot.hpp"
+#include "game/state.hpp"
+#include "tests/support/recording.hpp"
+
+namespace {
+
+struct Box {
+  int16_t x, width, height;
+};
+
+class FlyShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rec::Start();
+    Reset();
+  }
+  void TearDown() override { rec::Stop(); }
+
+  static void Reset() {
+    rec::VirtualMs() = 0;
+    // Wrong values everywhere FlyShell must reset or write.
+    ShellStopped = 1;
+    ShellStep = 999;
+    ShellDX = 777;
+    ShellY = 777;
+    PlayerX = 0;
+    UnitCount = 0;
+    for (auto& u : Units) u = EnemyUnit{};
+  }
+
+  static void Place(const std::vector<Box>& boxes) {
+    UnitCount = static_cast<int16_t>(boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      Units[i + 1].x = boxes[i].x;
+      Units[i + 1].width = boxes[i].width;
+      Units[i + 1].height = boxes[i].height;
+    }
+  }
+
+  static void Fly(int16_t vx, int16_t vy) {
+    ShellVX = vx;
+    ShellVY = vy;
+    rec::ClearLog();
+    FlyShell();
+  }
+
+  static std::size_t Circles(uint16_t colour) {
+    std::size_t n = 0;
+    for (const auto& line : rec::Filter("Ellipse("))
+      if (line.ends_with(" colour " + std::to_string(colour))) ++n;
+    return n;
+  }
+};
+
+// ---- Open ground: the flight ends one step after the height passes 0 ----
+
+TEST_F(FlyShellTest, GroundStopsEveryShotWhereTheParabolaCrossesTheGroundLine) {
+  struct Case {
+    int16_t vx, vy;
+    int16_t dx, y;    // stopping position
+    int16_t steps;    // ShellStep after the flight = t_end + 1
+  };
+  const Case cases[] = {
+      // ShellVY >= 0: t_end = VY + 1, DX = VX (VY + 1), Y = -(VY + 1).
+      {70, 0, 70, -1, 2},
+      {70, 1, 140, -2, 3},
+      {70, 71, 70 * 72, -72, 73},
+      {-1, 100, -101, -101, 102},  // steep shot drifts backwards
+      {0, 50, 0, -51, 52},         // straight up falls back on the gun
+      {3, 362, 3 * 363, -363, 364},  // highest arc that fits 16 bits
+      // ShellVY < 0: t_end = 1, DX = VX, Y = VY - 1.
+      {25, -1, 25, -2, 2},
+      {-40, -300, -40, -301, 2},
+      {0, -32767, 0, -32768, 2},
+      // The horizontal offset keeps 16 bits: 2 x 30000 wraps.
+      {30000, 1, 60000 - 65536, -2, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("VX " + std::to_string(c.vx) + " VY " + std::to_string(c.vy));
+    Reset();
+    Fly(c.vx, c.vy);
+    EXPECT_EQ(ShellStopped, 1);
+    EXPECT_EQ(ShellDX, c.dx);
+    EXPECT_EQ(ShellY, c.y);
+    EXPECT_EQ(ShellStep, c.steps);
+    EXPECT_EQ(ShellVX, c.vx);  // the launch values are left alone
+    EXPECT_EQ(ShellVY, c.vy);
+    // One circle per step, each erased, each with one 50 ms wait.
+    EXPECT_EQ(Circles(15), static_cast<std::size_t>(c.steps));
+    EXPECT_EQ(Circles(0), static_cast<std::size_t>(c.steps));
+    EXPECT_EQ(rec::Filter("Delay(50)").size(), static_cast<std::size_t>(c.steps));
+    EXPECT_EQ(rec::VirtualMs(), 50u * static_cast<uint64_t>(c.steps));
+  }
+}
+
+TEST_F(FlyShellTest, DrawsWaitsAndErasesEachCircleOneStepBehindTheTestedPosition) {
+  PlayerX = 100;
+  Fly(10, 2);  // heights 5 at the start, then 2t - t^2 = 0, 1, 0, -3
+  std::vector<std::string> drawn;
+  for (const auto& line : rec::Log())
+    if (line.starts_with("Ellipse(") || line.starts_with("Delay(")) drawn.push_back(line);
+  const std::vector<std::string> expected = {
+      "Ellipse(100,495,3,3) colour 15", "Delay(50)", "Ellipse(100,495,3,3) colour 0",
+      "Ellipse(100,500,3,3) colour 15", "Delay(50)", "Ellipse(100,500,3,3) colour 0",
+      "Ellipse(110,499,3,3) colour 15", "Delay(50)", "Ellipse(110,499,3,3) colour 0",
+      "Ellipse(120,500,3,3) colour 15", "Delay(50)", "Ellipse(120,500,3,3) colour 0",
+  };
+  EXPECT_EQ(drawn, expected);
+  // The position tested last (t = 3) is never drawn.
+  EXPECT_EQ(ShellDX, 30);
+  EXPECT_EQ(ShellY, -3);
+}
+
+// ---- Object boxes: strict on both sides and on top ----
+
+TEST_F(FlyShellTest, BoxesStopTheShellOnlyStrictlyInside) {
+  // Flight used throughout: PlayerX 0, VX 20, VY 10. Positions (X, Y) by t:
+  // 0:(0,0) 1:(20,9) 2:(40,16) 3:(60,21) 4:(80,24) 5:(100,25) ... 11:(220,-11).
+  struct Case {
+    const char* what;
+    std::vector<Box> boxes;
+    int16_t steps;  // ShellStep at the end; 12 = reached the ground
+  };
+  const Case cases[] = {
+      {"X on both edges of a 20 wide box passes", {{50, 20, 100}}, 12},
+      {"one pixel right puts X = 60 inside", {{51, 20, 100}}, 4},
+      {"width 25 has half 12: X = 40 is the edge", {{52, 25, 100}}, 4},
+      {"width 27 has half 14: X = 60 is inside", {{73, 27, 100}}, 4},
+      {"width 26 has half 13", {{73, 26, 100}}, 5},
+      {"height equal to the shell's height passes over", {{60, 10, 21}}, 12},
+      {"one pixel taller stops it in the air", {{60, 10, 22}}, 4},
+      {"destroyed object: no box", {{60, 0, 0}}, 12},
+      {"zero width with a height still holds nothing", {{60, 0, 100}}, 12},
+      {"the third entry is tested too", {{500, 20, 100}, {-60, 20, 100}, {60, 10, 100}}, 4},
+      {"two boxes in one step stop it once", {{60, 10, 100}, {61, 10, 100}}, 4},
+      {"a box below the ground line never holds", {{60, 10, -5}}, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    Place(c.boxes);
+    Fly(20, 10);
+    EXPECT_EQ(ShellStopped, 1);
+    EXPECT_EQ(ShellStep, c.steps);
+    EXPECT_EQ(ShellDX, 20 * (c.steps - 1));
+    EXPECT_EQ(Circles(15), static_cast<std::size_t>(c.steps));
+  }
+}
+
+TEST_F(FlyShellTest, StoppedInsideABoxTheShellKeepsItsHeight) {
+  Place({{60, 10, 22}});
+  Fly(20, 10);
+  EXPECT_EQ(ShellDX, 60);
+  EXPECT_EQ(ShellY, 21);
+}
+
+TEST_F(FlyShellTest, BoxStraddlingTheGunStopsTheShellAtTheGunAfterOneCircle) {
+  PlayerX = 100;
+  Place({{105, 25, 10}});  // 93 < 100 < 117
+  Fly(30, 40);
+  EXPECT_EQ(ShellStep, 1);
+  EXPECT_EQ(ShellDX, 0);
+  EXPECT_EQ(ShellY, 0);
+  EXPECT_EQ(rec::Filter("Ellipse("),
+            (std::vector<std::string>{"Ellipse(100,495,3,3) colour 15",
+                                      "Ellipse(100,495,3,3) colour 0"}));
+}
+
+TEST_F(FlyShellTest, LeftwardShotIsStoppedByABoxBehindTheGun) {
+  PlayerX = 300;
+  Place({{240, 10, 100}});  // X = 300 - 20t: t = 3 gives 240
+  Fly(-20, 10);
+  EXPECT_EQ(ShellStep, 4);
+  EXPECT_EQ(ShellDX, -60);
+}
+
+TEST_F(FlyShellTest, EntriesAboveUnitCountAreIgnored) {
+  Place({{500, 20, 100}});
+  Units[2] = EnemyUnit{.x = 60, .width = 10, .height = 100};  // leftover of a bigger level
+  Fly(20, 10);
+  EXPECT_EQ(ShellStep, 12);
+}
+
+TEST_F(FlyShellTest, AShellFarOutsideTheWindowIsStillTestedAgainstBoxesThere) {
+  // X = 30000 + 1000 t is formed wide: at t = 3 it is 33000, past 16 bits,
+  // and must not wrap onto a box near the left of the field.
+  PlayerX = 30000;
+  Place({{33000 - 65536, 10, 1000}});
+  Fly(1000, 10);
+  EXPECT_EQ(ShellStep, 12);
+}
+
+// ---- Every launch ends ----
+
+// The height keeps 16 bits. Up to ShellVY = 362 the arc fits and the flight
+// takes VY + 2 steps; from 363 on the stored height wraps below zero before
+// the true apex. So no launch, whatever its speed, flies more than 364 steps.
+TEST_F(FlyShellTest, EveryVerticalLaunchEndsWithin364Steps) {
+  uint64_t longest = 0;
+  int32_t longestVY = 0;
+  for (int32_t vy = -32768; vy <= 32767; ++vy) {
+    rec::VirtualMs() = 0;
+    Fly(7, static_cast<int16_t>(vy));
+    ASSERT_EQ(ShellStopped, 1) << vy;
+    ASSERT_LT(ShellY, 0) << vy;
+    const uint64_t steps = rec::VirtualMs() / 50;
+    ASSERT_EQ(steps, static_cast<uint64_t>(ShellStep)) << vy;
+    if (steps > longest) {
+      longest = steps;
+      longestVY = vy;
+    }
+  }
+  EXPECT_EQ(longest, 364u);
+  EXPECT_EQ(longestVY, 362);
+}
+
+TEST_F(FlyShellTest, NoLevelObjectsLeavesTheGroundTestAlone) {
+  UnitCount = 0;
+  Units[1] = EnemyUnit{.x = 20, .width = 50, .height = 1000};
+  Fly(20, 10);
+  EXPECT_EQ(ShellStep, 12);
+  EXPECT_EQ(ShellY, -11);
+}
+
+}  // namespace
