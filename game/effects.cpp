@@ -33,8 +33,7 @@ constexpr std::array<ShellDamage, 4> DamageByKind{{
 
 EnemyUnit& Unit(int i) { return Units[static_cast<std::size_t>(i)]; }
 
-int16_t Offset(int32_t base, int32_t offset) { return Store16(int64_t{base} + offset); }
-
+// Centres are formed wide and keep their low 16 bits, like every game integer.
 void Disc(int32_t x, int32_t y, uint16_t rx, uint16_t ry) {
   FillEllipse(Store16(x), Store16(y), rx, ry);
 }
@@ -44,13 +43,13 @@ void Disc(int32_t x, int32_t y, uint16_t rx, uint16_t ry) {
 void DrawExplosion(int16_t x, int16_t y) {
   SetColor(15);
   SetFillStyle(0, 15);  // pattern 0 fills in the current colour: three solid discs
-  FillEllipse(Offset(x, -15), Offset(y, 20), 30, 30);
+  Disc(x - 15, y + 20, 30, 30);
   Delay(150);
   SetColor(4);
-  FillEllipse(Offset(x, 10), Offset(y, -10), 20, 20);
+  Disc(x + 10, y - 10, 20, 20);
   Delay(150);
   SetColor(14);
-  FillEllipse(Offset(x, -5), Offset(y, -15), 20, 20);
+  Disc(x - 5, y - 15, 20, 20);
 }
 
 void DrawScatteredExplosion(int16_t x, int16_t y) {
