@@ -136,6 +136,17 @@ TEST(Keys, WaitKeyBlocksWithoutBurningTime) {
   EXPECT_EQ(Visible(Output(*session)), Visible("z\r\n{char 122}"));
 }
 
+TEST(Keys, PresentHookRunsBeforeWritesWaitsAndSleeps) {
+  auto session = Start(Ops({"hook", "write:ab", "clr", "goto:80,80", "keypressed", "delay:1",
+                            "waitkey"}));
+  const pty::ReadResult waiting = session->ReadUntil("{waiting}");
+  ASSERT_TRUE(waiting.found);
+  session->Write("k");
+  // GotoXY outside the window writes nothing, so nothing is presented.
+  EXPECT_EQ(Visible(waiting.bytes + Output(*session)),
+            Visible("{P}ab{P}\033[H\033[2J{P}{key 0}{P}{slept}{waiting}{P}{ready}"));
+}
+
 // --- Standard input from a pipe ------------------------------------------------
 
 TEST(Pipe, LinesWithoutEchoAndTheEndOfInput) {

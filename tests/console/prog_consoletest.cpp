@@ -4,6 +4,7 @@
 //   write:TEXT line:TEXT (C escapes \e \n \r \b \t \\ \xHH)  clr  goto:C,R
 //   cursor  size  mark  num  num16  unum  unum8  char  lineend  exhausted
 //   keypressed  keyloop  waitkey  delay:MS  exit:N  fatal
+//   hook (from then on, "{P}" marks each call of the present hook)
 #include <unistd.h>
 
 #include <cstdlib>
@@ -42,6 +43,9 @@ void Report(const std::string& text) {
   const std::string line = "{" + text + "}";
   (void)!write(2, line.data(), line.size());
 }
+
+// Marks every moment the console presents the window before going on.
+void MarkPresent() { (void)!write(2, "{P}", 3); }
 
 void Run(std::string_view op) {
   const size_t colon = op.find(':');
@@ -93,6 +97,8 @@ void Run(std::string_view op) {
     Report("slept");
   } else if (name == "exit") {
     std::exit(std::stoi(arg));
+  } else if (name == "hook") {
+    SetPresentHook(MarkPresent);
   } else if (name == "fatal") {
     Fatal(217, "Invalid input");
   } else {
