@@ -1,0 +1,454 @@
+// The window device on a private 1920x1080 Xvfb: the window itself, pixels
+// read back from the screen for lines, bars, discs and colours, the colour
+// cache, presenting, the close/open life cycle and the ways it ends.
+// gtest first: Xlib's macros (None, Bool, Status) would break its templates.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "console/console.hpp"
+#include "graph/graph.hpp"
+#include "graph/x11_device.hpp"
+#include "tests/support/screenshot.hpp"
+#include "tests/support/xvfb.hpp"
+
+namespace {
+
+using shot::Rgb;
+
+// The 16 standard colours, 0-255 components.
+constexpr Rgb kStandard[16] = {
+    {0, 0, 0},      {0, 0, 168},    {0, 168, 0},    {0, 168, 168},  {168, 0, 0},    {168, 0, 168},
+    {168, 84, 0},   {168, 168, 168}, {84, 84, 84},  {84, 84, 252},  {84, 252, 84},  {84, 252, 252},
+    {252, 84, 84},  {252, 84, 252}, {252, 252, 84}, {252, 252, 252},
+};
+constexpr Rgb kBlack = kStandard[0];
+constexpr Rgb kRed = kStandard[4];
+constexpr Rgb kYellow = kStandard[14];
+constexpr Rgb kWhite = kStandard[15];
+
+// GL gets value / 255 and stores 8 bits: allow one step of rounding.
+::testing::AssertionResult Near(Rgb got, Rgb want) {
+  auto close = [](int a, int b) { return std::abs(a - b) <= 1; };
+  if (close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "got " << int{got.r} << "," << int{got.g} << ","
+                                       << int{got.b} << " want " << int{want.r} << ","
+                                       << int{want.g} << "," << int{want.b};
+}
+
+int OpenDescriptors() {
+  int count = 0;
+  DIR* dir = opendir("/proc/self/fd");
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  closedir(dir);
+  return count;
+}
+
+void Open() {
+  int16_t driver = 0;
+  int16_t mode = 30000;
+  InitGraph(driver, mode, "");
+}
+
+class X11Window : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Death tests re-run the test in a fresh process; GL's threads rule out fork alone.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    server = new xvfb::Server(1920, 1080);
+    server->Export();
+    LoadGLLibraries();
+    ClearModes();
+    RegisterX11Modes();
+  }
+  static void TearDownTestSuite() {
+    CloseGraph();
+    delete server;
+    server = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(server, nullptr) << "no X server";
+    Open();
+    ASSERT_EQ(GraphResult(), 0);
+  }
+  void TearDown() override { CloseGraph(); }
+
+  static shot::Image Screen(int x, int y, int width, int height) {
+    X11Present();
+    return shot::Grab(server->Display(), x, y, width, height);
+  }
+  static Rgb Pixel(int x, int y) { return Screen(x, y, 1, 1).At(0, 0); }
+
+  // Children of the root window, as another client sees them.
+  static std::vector<Window> TopWindows(Display* d) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
+    std::vector<Window> result(children, children + count);
+    if (children != nullptr) XFree(children);
+    return result;
+  }
+
+  static inline xvfb::Server* server = nullptr;
+};
+
+struct DisplayCloser {
+  void operator()(Display* d) const { XCloseDisplay(d); }
+};
+using Connection = std::unique_ptr<Display, DisplayCloser>;
+
+// ---- The window ------------------------------------------------------------
+TEST_F(X11Window, PlainWindowAtTheOriginInTheModeSize) {
+  EXPECT_EQ(GetMaxX(), 1279);
+  EXPECT_EQ(GetMaxY(), 1023);
+  EXPECT_EQ(ScreenWidth, 1920);
+  EXPECT_EQ(ScreenHeight, 1080);
+  EXPECT_TRUE(X11WindowOpen());
+  EXPECT_EQ(std::string(X11DisplayName()), server->Display());
+
+  Connection other(XOpenDisplay(server->Display().c_str()));
+  ASSERT_TRUE(other);
+  const std::vector<Window> windows = TopWindows(other.get());
+  ASSERT_EQ(windows.size(), 1u);
+  XWindowAttributes a{};
+  ASSERT_TRUE(XGetWindowAttributes(other.get(), windows[0], &a));
+  EXPECT_EQ(a.x, 0);
+  EXPECT_EQ(a.y, 0);
+  EXPECT_EQ(a.width, 1280);
+  EXPECT_EQ(a.height, 1024);
+  EXPECT_EQ(a.border_width, 0);
+  EXPECT_EQ(a.map_state, IsViewable);
+  EXPECT_EQ(a.all_event_masks, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+  // No title, no size hints, no window-manager protocols.
+  char* name = nullptr;
+  EXPECT_EQ(XFetchName(other.get(), windows[0], &name), 0);
+  XSizeHints hints{};
+  long supplied = 0;
+  EXPECT_EQ(XGetWMNormalHints(other.get(), windows[0], &hints, &supplied), 0);
+  Atom* protocols = nullptr;
+  int count = 0;
+  EXPECT_EQ(XGetWMProtocols(other.get(), windows[0], &protocols, &count), 0);
+}
+
+TEST_F(X11Window, OpensBlack) {
+  const shot::Image image = Screen(0, 0, 1280, 1024);
+  for (const Rgb& p : image.pixels) ASSERT_EQ(p, kBlack);
+}
+
+// ---- Lines and colours ---------------------------------------------------------
+TEST_F(X11Window, LineAlongRowZeroLightsTheTopRow) {
+  Line(0, 0, GetMaxX(), 0);
+  const shot::Image image = Screen(0, 0, 1280, 2);
+  for (int x = 0; x < 1280; ++x) {
+    ASSERT_TRUE(Near(image.At(x, 0), kWhite)) << "x " << x;
+    ASSERT_EQ(image.At(x, 1), kBlack) << "x " << x;
+  }
+}
+
+TEST_F(X11Window, StandardColoursComeOutAsTheirPaletteValues) {
+  // White first under every bar, so that colour 0 shows as a black bar.
+  SetFillStyle(1, 15);
+  Bar(0, 100, 16 * 40, 140);
+  for (uint16_t c = 0; c < 16; ++c) {
+    SetFillStyle(1, c);
+    Bar(static_cast<int16_t>(c * 40 + 5), 105, static_cast<int16_t>(c * 40 + 35), 135);
+  }
+  const shot::Image image = Screen(0, 100, 16 * 40, 41);
+  for (int c = 0; c < 16; ++c) {
+    EXPECT_TRUE(Near(image.At(c * 40 + 20, 20), kStandard[c])) << "colour " << c;
+    EXPECT_TRUE(Near(image.At(c * 40 + 2, 20), kWhite)) << "beside colour " << c;
+  }
+}
+
+TEST_F(X11Window, ColourBeyondThePaletteKeepsThePreviousColour) {
+  struct Case {
+    uint16_t colour;
+    Rgb expected;
+  };
+  const Case cases[] = {
+      {255, kBlack},  // last entry of the 256-colour palette
+      {256, kRed},    // first index beyond it: the line stays red
+      {300, kRed},
+      {65535, kRed},
+  };
+  for (const Case& c : cases) {
+    ClearDevice();
+    SetFillStyle(1, 15);
+    Bar(0, 600, 300, 620);
+    SetColor(4);
+    Line(0, 590, 300, 590);
+    SetColor(c.colour);
+    Line(0, 610, 300, 610);
+    EXPECT_TRUE(Near(Pixel(150, 610), c.expected)) << "SetColor(" << c.colour << ")";
+  }
+}
+
+TEST_F(X11Window, NewWindowSendsItsFirstColourEvenWhenTheIndexRepeats) {
+  struct Case {
+    uint16_t colour;
+    Rgb expected;
+  };
+  // A fresh GL context starts in (1, 1, 1): a stale cache would show 255s.
+  for (const Case& c : {Case{15, kWhite}, Case{4, kRed}}) {
+    SetColor(c.colour);
+    Line(0, 700, 300, 700);
+    CloseGraph();
+    Open();
+    ASSERT_EQ(GraphResult(), 0);
+    SetColor(c.colour);
+    Line(0, 700, 300, 700);
+    EXPECT_TRUE(Near(Pixel(150, 700), c.expected)) << "colour " << c.colour;
+  }
+}
+
+TEST_F(X11Window, PaletteWriteOfTheCachedEntryTakesEffect) {
+  SetColor(4);
+  Line(0, 300, 300, 300);
+  Device.setPalette(4, 0, 0, 252);
+  Line(0, 310, 300, 310);
+  EXPECT_TRUE(Near(Pixel(150, 300), kRed));
+  EXPECT_TRUE(Near(Pixel(150, 310), Rgb{0, 0, 252}));
+}
+
+TEST_F(X11Window, PaletteEntriesAndPixelsReadBack) {
+  uint16_t r = 999, g = 999, b = 999;
+  Device.getPalette(14, r, g, b);
+  EXPECT_EQ((std::array{r, g, b}), (std::array<uint16_t, 3>{252, 252, 84}));
+  Device.setPalette(255, 1, 2, 3);
+  Device.getPalette(255, r, g, b);
+  EXPECT_EQ((std::array{r, g, b}), (std::array<uint16_t, 3>{1, 2, 3}));
+  // Beyond the palette: nothing stored, zeros read.
+  Device.setPalette(256, 7, 7, 7);
+  r = g = b = 999;
+  Device.getPalette(256, r, g, b);
+  EXPECT_EQ((std::array{r, g, b}), (std::array<uint16_t, 3>{0, 0, 0}));
+
+  SetFillStyle(1, 12);
+  Bar(400, 400, 440, 440);
+  EXPECT_EQ(Device.getPixel(420, 420), 12);
+  EXPECT_EQ(Device.getPixel(460, 420), 0);
+}
+
+// ---- Ellipses ---------------------------------------------------------------------
+TEST_F(X11Window, FillEllipsePatternZeroIsADiscInTheCurrentColour) {
+  SetColor(14);
+  SetFillStyle(0, 2);
+  FillEllipse(200, 300, 40, 25);
+  const shot::Image image = Screen(150, 260, 101, 81);  // (x - 150, y - 260)
+  EXPECT_TRUE(Near(image.At(50, 40), kYellow)) << "centre";
+  EXPECT_TRUE(Near(image.At(50 + 30, 40), kYellow)) << "inside, right";
+  EXPECT_TRUE(Near(image.At(50, 40 - 18), kYellow)) << "inside, top";
+  EXPECT_EQ(image.At(50 + 45, 40), kBlack) << "outside, right";
+  EXPECT_EQ(image.At(50, 40 - 30), kBlack) << "outside, top";
+  for (const Rgb& p : image.pixels) ASSERT_FALSE(Near(p, kStandard[2])) << "no fill colour";
+}
+
+TEST_F(X11Window, FillEllipsePatternOneFillsInTheFillColourOutlinedInTheCurrent) {
+  SetColor(15);
+  SetFillStyle(1, 2);
+  FillEllipse(400, 300, 40, 25);
+  EXPECT_EQ(Graph.colour, 15);
+  const shot::Image image = Screen(350, 260, 101, 81);  // (x - 350, y - 260)
+  EXPECT_TRUE(Near(image.At(50, 40), kStandard[2])) << "centre";
+  EXPECT_TRUE(Near(image.At(50 + 30, 40), kStandard[2])) << "inside";
+  // The outline passes within a pixel of (x + rx, y) and (x, y - ry).
+  auto whiteNear = [&](int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        if (Near(image.At(x + dx, y + dy), kWhite)) return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(whiteNear(50 + 40, 40)) << "outline, right";
+  EXPECT_TRUE(whiteNear(50, 40 - 25)) << "outline, top";
+  EXPECT_TRUE(whiteNear(50 - 40, 40)) << "outline, left";
+  EXPECT_EQ(image.At(50 + 44, 40), kBlack) << "outside";
+}
+
+TEST_F(X11Window, CircleIsAnOutlineOnly) {
+  SetColor(15);
+  Circle(600, 300, 30);
+  const shot::Image image = Screen(560, 260, 81, 81);  // (x - 560, y - 260)
+  EXPECT_EQ(image.At(40, 40), kBlack) << "centre stays empty";
+  int lit = 0;
+  for (const Rgb& p : image.pixels) lit += Near(p, kWhite) ? 1 : 0;
+  // About 2 pi r pixels of outline; a filled disc would be about pi r^2 = 2827.
+  EXPECT_GT(lit, 150);
+  EXPECT_LT(lit, 260);
+}
+
+// ---- Clipping to the viewport -------------------------------------------------------
+TEST_F(X11Window, LinesAndPixelsStayInsideTheViewport) {
+  Graph.viewport = Viewport{100, 100, 200, 200, true};
+  Line(-100, 50, 400, 50);  // absolute y 150, x from 0 to 500
+  Device.plotPixel(150, 60, 15);  // absolute (250, 160): outside, skipped
+  Device.plotPixel(90, 70, 15);   // absolute (190, 170): inside
+  const shot::Image image = Screen(0, 0, 400, 300);
+  EXPECT_TRUE(Near(image.At(150, 150), kWhite));
+  EXPECT_EQ(image.At(95, 150), kBlack);
+  EXPECT_EQ(image.At(205, 150), kBlack);
+  EXPECT_EQ(image.At(250, 160), kBlack);
+  EXPECT_TRUE(Near(image.At(190, 170), kWhite));
+}
+
+// ---- Presenting -------------------------------------------------------------------------
+TEST_F(X11Window, DrawingMarksTheWindowUntilPresented) {
+  X11Present();
+  EXPECT_FALSE(X11NeedsPresent());
+  Line(10, 10, 20, 20);
+  EXPECT_TRUE(X11NeedsPresent());
+  X11Present();
+  EXPECT_FALSE(X11NeedsPresent());
+  // The console presents before it sleeps.
+  Circle(50, 50, 10);
+  EXPECT_TRUE(X11NeedsPresent());
+  Delay(1);
+  EXPECT_FALSE(X11NeedsPresent());
+}
+
+// ---- Life cycle ---------------------------------------------------------------------------
+TEST_F(X11Window, CloseGraphTwiceClosesOnce) {
+  CloseGraph();
+  EXPECT_FALSE(X11WindowOpen());
+  EXPECT_FALSE(X11NeedsPresent());
+  CloseGraph();
+  EXPECT_FALSE(X11WindowOpen());
+  Connection other(XOpenDisplay(server->Display().c_str()));
+  ASSERT_TRUE(other);
+  EXPECT_TRUE(TopWindows(other.get()).empty());
+  Open();
+  EXPECT_EQ(GraphResult(), 0);
+  EXPECT_TRUE(X11WindowOpen());
+}
+
+TEST_F(X11Window, InitGraphWhileOpenLeavesTheOldWindowAndFails) {
+  Open();
+  EXPECT_EQ(GraphResult(), -11);
+  EXPECT_TRUE(X11WindowOpen());
+  Connection other(XOpenDisplay(server->Display().c_str()));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(TopWindows(other.get()).size(), 1u);
+}
+
+TEST_F(X11Window, DrawingAfterInitGraphWhileOpenEndsTheProgram) {
+  EXPECT_EXIT(
+      {
+        Open();
+        Line(0, 0, 10, 10);
+      },
+      ::testing::ExitedWithCode(1),
+      "^Error: Not in graphics mode \\(use InitGraph and test GraphResult afterwards\\)\n$");
+}
+
+TEST_F(X11Window, ManyOpenCloseCyclesLeakNoDescriptors) {
+  CloseGraph();
+  const int before = OpenDescriptors();
+  for (int i = 0; i < 200; ++i) {
+    Open();
+    ASSERT_EQ(GraphResult(), 0) << "cycle " << i;
+    Line(0, 0, 100, 100);
+    X11Present();
+    CloseGraph();
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// Looks entry points up in libGL.so.1 like the loader, except one name.
+const char* HiddenEntry = nullptr;
+void* LookUpAllBut(const char* name) {
+  if (std::string_view(name) == HiddenEntry) return nullptr;
+  static void* gl = dlopen("libGL.so.1", RTLD_NOW | RTLD_LOCAL);
+  return dlsym(gl, name);
+}
+
+TEST_F(X11Window, MissingEntryPointRefusesTheWindowByName) {
+  // The first and the last entry of the table, and one drawing call.
+  for (const char* entry : {"glXChooseFBConfig", "glBegin", "glPixelStorei"}) {
+    EXPECT_EXIT(
+        {
+          CloseGraph();
+          HiddenEntry = entry;
+          BindGLEntries(LookUpAllBut);
+          Open();
+        },
+        ::testing::ExitedWithCode(1), std::string("^zalpomet: GLX: missing entry point ") + entry +
+                                          "\n$");
+  }
+}
+
+TEST_F(X11Window, LostServerEndsWithOneLine) {
+  EXPECT_EXIT(
+      {
+        CloseGraph();
+        xvfb::Server own(1920, 1080);
+        own.Export();
+        Open();
+        Line(0, 0, 100, 100);
+        X11Present();
+        own.Kill();
+        Line(0, 100, 100, 0);
+        X11Present();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(1), "^zalpomet: lost the connection to X display :[0-9]+\n$");
+}
+
+// ---- A picture with every primitive, for people to look at ----------------------------
+TEST_F(X11Window, TestPictureIsSavedRightSideUp) {
+  SetFillStyle(1, 4);
+  Bar(20, 20, 120, 60);  // red, top left
+  SetColor(15);
+  OutTextXY(140, 30, "TOP LEFT: zalpomet");
+  Rectangle(10, 10, 1269, 1013);
+  Line(10, 1013, 1269, 10);
+  SetColor(14);
+  Circle(640, 512, 200);
+  SetColor(10);
+  SetFillStyle(0, 0);
+  FillEllipse(400, 700, 80, 40);
+  SetColor(15);
+  SetFillStyle(1, 9);
+  FillEllipse(880, 700, 80, 40);
+  SetColor(12);
+  Line(0, 500, 1279, 500);  // the game's ground line
+  SetColor(11);
+  OutTextXY(560, 980, "BOTTOM");
+  for (uint16_t c = 0; c < 16; ++c) {
+    SetFillStyle(1, c);
+    Bar(static_cast<int16_t>(200 + c * 50), 850, static_cast<int16_t>(240 + c * 50), 900);
+  }
+  const std::string path = shot::ArtifactPath("x11_test_picture.png");
+  X11Present();
+  shot::SavePng(server->Display(), path, 1280, 1024);
+
+  const shot::Image image = Screen(0, 0, 1280, 1024);
+  EXPECT_TRUE(Near(image.At(70, 40), kRed)) << "bar at the top";
+  EXPECT_EQ(image.At(70, 1023 - 40), kBlack) << "nothing mirrored at the bottom";
+  int textPixels = 0;
+  for (int y = 30; y < 38; ++y) {
+    for (int x = 140; x < 140 + 18 * 8; ++x) textPixels += Near(image.At(x, y), kWhite) ? 1 : 0;
+  }
+  EXPECT_GT(textPixels, 50) << "text drawn downwards from its top row";
+  EXPECT_TRUE(Near(image.At(640, 500), kStandard[12])) << "ground line";
+  FILE* f = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr) << path;
+  unsigned char magic[8] = {};
+  EXPECT_EQ(std::fread(magic, 1, 8, f), 8u);
+  std::fclose(f);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(magic) + 1, 3), "PNG");
+}
+
+}  // namespace
