@@ -49,6 +49,10 @@ int RecordXError(Display*, XErrorEvent* event) {
 // Xlib gives no way back from a dead connection, so the report is the last
 // thing the process does.
 int LostDisplay(Display*) {
+  // Nothing may touch the dead connection again, not even a present that the
+  // terminal restore might ask for.
+  WindowOpen = false;
+  Dirty = false;
   ConsoleRestore();
   std::string line = "zalpomet: lost the connection to X display ";
   line += DisplayName.data();
