@@ -55,6 +55,25 @@ void AfterWonLevel() {
   ReturnToMenu = 1;
 }
 
+// The game types differ only in how a level is set up; a restart sets it up
+// again, a declined restart ends the program. False when the level cannot go
+// on for want of shells (the player has been told; back to the main menu).
+bool PlayUntilWon(void (*setUp)()) {
+  for (;;) {
+    setUp();
+    switch (PlayLevel()) {
+      case LevelOutcome::Won:
+        return true;
+      case LevelOutcome::NoShells:
+        return false;
+      case LevelOutcome::End:
+        EndProgram();
+      case LevelOutcome::Restart:
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 void MainMenu() {
@@ -108,20 +127,9 @@ void GenerateSkirmish() {
 
 void PlayCampaign() {
   LevelNumber = 1;
-  for (;;) {
-    LoadLevel();
-    switch (PlayLevel()) {
-      case LevelOutcome::Won:
-        LevelNumber = Store16(LevelNumber + 1);
-        CloseGraph();
-        break;
-      case LevelOutcome::Restart:
-        break;
-      case LevelOutcome::NoShells:
-        return;
-      case LevelOutcome::End:
-        EndProgram();
-    }
+  while (PlayUntilWon(LoadLevel)) {
+    LevelNumber = Store16(LevelNumber + 1);
+    CloseGraph();
   }
 }
 
@@ -129,20 +137,7 @@ void PlaySingleLevel() {
   WriteLine("Введите номер уровня");
   LevelNumber = Store16(ReadNumber());
   ReadLineEnd();
-  for (;;) {
-    LoadLevel();
-    switch (PlayLevel()) {
-      case LevelOutcome::Won:
-        AfterWonLevel();
-        return;
-      case LevelOutcome::Restart:
-        break;
-      case LevelOutcome::NoShells:
-        return;
-      case LevelOutcome::End:
-        EndProgram();
-    }
-  }
+  if (PlayUntilWon(LoadLevel)) AfterWonLevel();
 }
 
 void PlaySkirmish() {
@@ -156,22 +151,12 @@ void PlaySkirmish() {
   GenerateSkirmish();
   // A restart keeps the battlefield as it stands: positions, the gun and what
   // is left of the stocks; only health and the level flags are renewed.
-  for (;;) {
+  const auto renew = [] {
     ResetLevelState();
     ClrScr();
     PrepareHealth();
-    switch (PlayLevel()) {
-      case LevelOutcome::Won:
-        AfterWonLevel();
-        return;
-      case LevelOutcome::Restart:
-        break;
-      case LevelOutcome::NoShells:
-        return;
-      case LevelOutcome::End:
-        EndProgram();
-    }
-  }
+  };
+  if (PlayUntilWon(renew)) AfterWonLevel();
 }
 
 int GameMain() {
