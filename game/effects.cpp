@@ -130,7 +130,7 @@ void ApplyShellDamage(int16_t impactX) {
     if (d < k.radius) u.health = Store16(int64_t{u.health} - (k.unitBase - k.unitFactor * d));
     const int32_t dp = std::abs(int32_t{impactX} - PlayerX);
     if (dp < k.radius)
-      PlayerHealth = Store16(int64_t{PlayerHealth} - (k.playerBase - k.playerFactor * dp));
+      DamagePlayer(k.playerBase - k.playerFactor * dp);
   }
 }
 

@@ -29,7 +29,7 @@ int64_t Scaled(int64_t speed, long double factor) {
 // A burst within the radius costs the player (full - distance).
 void HitPlayer(int64_t burstX, int64_t radius, int64_t full) {
   const int64_t dist = std::llabs(burstX - PlayerX);
-  if (dist < radius) PlayerHealth = Store16(PlayerHealth - (full - dist));
+  if (dist < radius) DamagePlayer(full - dist);
 }
 
 // Draw a circle of radius 3, wait, erase it.

@@ -21,7 +21,7 @@ namespace {
 
 void HitPlayer(int64_t burstX, int64_t radius, int64_t full) {
   const int64_t dist = std::llabs(burstX - PlayerX);
-  if (dist < radius) PlayerHealth = Store16(PlayerHealth - (full - 2 * dist));
+  if (dist < radius) DamagePlayer(full - 2 * dist);
 }
 
 // One frame of an aircraft: white, wait, black.

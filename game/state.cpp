@@ -1,9 +1,11 @@
 // The level-start operations over the game state: ResetLevelState,
-// ClampHealth and the health preparation. Writes Units, the level flags and
-// the splash constants.
+// ClampHealth, the health preparation and the gun's losses. Writes Units, the
+// level flags, the splash constants and PlayerHealth.
 #include "game/state.hpp"
 
+#include <algorithm>
 #include <cfenv>
+#include <cstdint>
 
 #include "game/arith.hpp"
 #include "game/units.hpp"
@@ -29,4 +31,9 @@ void ClampHealth() {
 void PrepareHealth() {
   SetMaxHealth();
   for (int i = 1; i <= UnitCount && i <= MaxUnits; ++i) Units[i].health = Units[i].maxHealth;
+}
+
+void DamagePlayer(int64_t loss) {
+  const int64_t health = int64_t{PlayerHealth} - loss;
+  PlayerHealth = static_cast<int16_t>(std::clamp<int64_t>(health, INT16_MIN, INT16_MAX));
 }

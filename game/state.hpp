@@ -76,3 +76,6 @@ void ResetLevelState();
 void ClampHealth();
 // SetMaxHealth, then every object's health := maxHealth.
 void PrepareHealth();
+// Every loss the gun takes goes through here. The sum saturates at the 16-bit
+// limits: a wrap would turn a gun far below zero into one at full strength.
+void DamagePlayer(int64_t loss);
