@@ -29,9 +29,13 @@ std::string LevelName;
 
 [[noreturn]] void Fail(const std::string& cause) { Fatal(217, LevelName + ": " + cause); }
 
+// Failures while reading are thrown, so that the stream is closed on the way
+// out and the reader can run on a stream that is not a level file.
+[[noreturn]] void Refuse(const std::string& cause) { throw LevelFileError(cause); }
+
 int NextByte() {
   const int c = std::getc(LevelFile);
-  if (c == EOF && std::ferror(LevelFile)) Fail(std::string("Read error: ") + std::strerror(errno));
+  if (c == EOF && std::ferror(LevelFile)) Refuse(std::string("Read error: ") + std::strerror(errno));
   return c;
 }
 
@@ -78,13 +82,13 @@ int16_t ReadLevelNumber() {
   while (c != EOF && static_cast<unsigned char>(c) > 32) {
     // No integer needs more than 255 bytes; taking the rest as a second
     // number would shift every value after it.
-    if (token.size() == MaxToken) Fail("Invalid input");
+    if (token.size() == MaxToken) Refuse("Invalid input");
     token.push_back(static_cast<char>(c));
     c = NextByte();
   }
   if (c != EOF) std::ungetc(c, LevelFile);
   uint64_t value = 0;
-  if (!ParseNumberToken(token, false, value)) Fail("Invalid input");
+  if (!ParseNumberToken(token, false, value)) Refuse("Invalid input");
   return Store16(static_cast<int64_t>(value));
 }
 
@@ -166,14 +170,11 @@ std::string SanitiseBriefing(std::string_view s) {
 
 std::string LevelFileName(int16_t number) { return "./level/" + std::to_string(number) + ".lvl"; }
 
-void LoadLevel() {
-  ClrScr();
-  LevelName = LevelFileName(LevelNumber);
-  OpenLevelFile();
-
+void ReadLevelNumbers(FILE* file) {
+  LevelFile = file;
   UnitCount = ReadLevelNumber();
   if (UnitCount > MaxUnits)
-    Fail(std::to_string(UnitCount) + " objects, at most " + std::to_string(MaxUnits));
+    Refuse(std::to_string(UnitCount) + " objects, at most " + std::to_string(MaxUnits));
   PlayerX = ReadLevelNumber();
   AmmoHE = ReadLevelNumber();
   AmmoAP = ReadLevelNumber();
@@ -183,13 +184,30 @@ void LoadLevel() {
     Units[i].x = ReadLevelNumber();
     Units[i].kind = ReadLevelNumber();
   }
+}
 
-  ResetLevelState();
-  ClrScr();
+void ReadClosingText(FILE* file, void (*show)(std::string_view line)) {
+  LevelFile = file;
   bool more = true;
   while (more) {
     more = ReadBriefingLine(BriefingLine);
-    WriteLine(SanitiseBriefing(BriefingLine));
+    show(SanitiseBriefing(BriefingLine));
+  }
+}
+
+void LoadLevel() {
+  ClrScr();
+  LevelName = LevelFileName(LevelNumber);
+  OpenLevelFile();
+  try {
+    ReadLevelNumbers(LevelFile);
+    ResetLevelState();
+    ClrScr();
+    ReadClosingText(LevelFile, WriteLine);
+  } catch (const LevelFileError& error) {
+    std::fclose(LevelFile);
+    LevelFile = nullptr;
+    Fail(error.what());
   }
   std::fclose(LevelFile);
   LevelFile = nullptr;
