@@ -1,11 +1,16 @@
 # The two commands of the README: `make run` plays, `make check` tests.
+# `make check` also builds the program and every test with AddressSanitizer
+# and UndefinedBehaviorSanitizer in $(ASAN_BUILD) and runs the suite there;
+# `make fuzz` runs each fuzz target for FUZZ_SECONDS (needs clang).
 BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 ifdef CI
 CMAKE_FLAGS += -DZALPOMET_WERROR=ON
 endif
 
-.PHONY: run check build deps clean
+.PHONY: run check check-asan build deps clean fuzz
 
 deps:
 	@scripts/install-deps.sh
@@ -19,6 +24,18 @@ run: build
 
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
+	@$(MAKE) --no-print-directory check-asan
+
+# The sanitiser options for the programs the tests start are set by the test
+# definitions themselves (tests/CMakeLists.txt), so ctest alone is enough.
+check-asan: deps
+	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DZALPOMET_SANITIZE=ON
+	@cmake --build $(ASAN_BUILD)
+	@cd $(ASAN_BUILD) && ctest --output-on-failure -j2
+
+fuzz:
+	@scripts/install-deps.sh fuzz
+	@scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
+# `install-deps.sh fuzz` adds clang and its libFuzzer run-time for `make fuzz`.
 set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
@@ -7,6 +8,9 @@ packages=(
   libgtest-dev libpng-dev
   xvfb xauth x11-utils xdotool faketime
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
