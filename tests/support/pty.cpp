@@ -8,6 +8,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,7 +133,24 @@ Session::~Session() {
   }
 }
 
-void Session::Write(std::string_view bytes) { WriteAll(master_, bytes); }
+void Session::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(master_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      // Keys typed to a program that has ended go nowhere; the status is
+      // only peeked at, WaitExit still collects it.
+      siginfo_t info{};
+      if (reaped_ || (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                      info.si_pid == pid_))
+        return;
+      Pump(20);
+      continue;
+    }
+    if (n <= 0) throw std::runtime_error(std::string("pty: write: ") + std::strerror(errno));
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
 
 void Session::WriteStdin(std::string_view bytes) {
   if (stdinWrite_ < 0) throw std::logic_error("pty: no standard-input pipe");
@@ -206,9 +224,11 @@ ExitStatus Session::WaitExit(Millis timeout) {
   const auto deadline = Clock::now() + timeout;
   while (!reaped_) {
     int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    rusage usage{};
+    const pid_t done = wait4(pid_, &status, WNOHANG, &usage);
     if (done == pid_) {
       reaped_ = true;
+      status_.maxRssKb = usage.ru_maxrss;
       status_.exited = WIFEXITED(status);
       status_.code = status_.exited ? WEXITSTATUS(status) : -1;
       status_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

@@ -42,6 +42,7 @@ struct ExitStatus {
   bool exited = false;    // ended by exit(); code is valid
   int code = -1;
   int signal = 0;         // ended by this signal
+  long maxRssKb = -1;     // the program's peak resident memory, once reaped
   std::string Describe() const;
 };
 
@@ -62,7 +63,9 @@ class Session {
 
   pid_t Pid() const { return pid_; }
 
-  // Types bytes on the terminal (as the keyboard would).
+  // Types bytes on the terminal (as the keyboard would). While the terminal's
+  // input queue is full the program's output is read meanwhile, so a long
+  // paste cannot deadlock against the echo.
   void Write(std::string_view bytes);
   void WriteStdin(std::string_view bytes);  // needs stdinPipe
   void CloseStdin();
