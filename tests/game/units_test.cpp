@@ -252,28 +252,87 @@ TEST_F(UnitsTest, EveryKindDrawsItsNumberOfPrimitives) {
   }
 }
 
-// Spot checks of the kinds not listed in full above: first and last
-// primitive, so a shifted or reversed list shows.
-TEST_F(UnitsTest, FirstAndLastPrimitiveOfTheOtherKinds) {
+TEST_F(UnitsTest, ArmouredCarThreeWheelsNoGun) {
   const int x = 800;
-  struct Case { int16_t kind; std::string first, last; };
-  const Case cases[] = {
-      {ArmouredCar, "Ellipse(781,493,6,6) colour 15", "Line(800,479,795,473) colour 15"},
-      {HeavyTank, "Ellipse(770,494,5,5) colour 15", "Line(785,474,750,469) colour 15"},
-      {RocketLauncher, "Ellipse(775,494,5,5) colour 15", "Line(830,459,810,479) colour 15"},
-      {FieldGun, "Ellipse(800,492,5,5) colour 15", "Line(780,462,770,452) colour 15"},
-  };
-  for (const Case& c : cases) {
-    const auto log = DrawOne(c.kind, x);
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.front(), c.first) << "kind " << c.kind;
-    EXPECT_EQ(log.back(), c.last) << "kind " << c.kind;
-  }
-  // The rocket launcher's single pixel sits between its lines.
-  DrawOne(RocketLauncher, x);
-  const auto lines = rec::Filter("Line");
-  ASSERT_EQ(lines.size(), 16u);
-  EXPECT_EQ(lines[5], "Line(755,499,755,499) colour 15");
+  Expected e;
+  for (int d : {-19, 19, 0}) e.C(x + d, 493, 6);
+  e.L(x - 13, 493, x - 6, 493);
+  e.L(x + 13, 493, x + 6, 493);
+  e.L(x + 25, 493, x + 31, 487);
+  e.L(x - 25, 493, x - 31, 487);
+  e.L(x - 31, 487, x - 25, 479);
+  e.L(x + 31, 487, x + 25, 479);
+  e.L(x - 25, 479, x + 25, 479);
+  e.L(x - 19, 479, x - 14, 473);
+  e.L(x - 14, 473, x - 5, 473);
+  e.L(x, 479, x - 5, 473);
+  EXPECT_EQ(DrawOne(ArmouredCar, x), e.log);
+}
+
+TEST_F(UnitsTest, HeavyTankSevenWheelsLongBarrel) {
+  const int x = 801;
+  Expected e;
+  for (int d : {-30, -20, -10, 0, 10, 20, 30}) e.C(x + d, 494, 5);
+  e.L(x - 33, 499, x + 33, 499);
+  e.L(x - 33, 499, x - 47, 479);
+  e.L(x + 33, 499, x + 40, 489);
+  e.L(x + 40, 489, x - 40, 489);
+  e.L(x - 40, 489, x + 45, 489);
+  e.L(x + 45, 489, x + 45, 479);
+  e.L(x + 45, 489, x + 45, 476);
+  e.L(x + 45, 476, x + 25, 476);
+  e.L(x + 25, 476, x + 22, 479);
+  e.L(x + 22, 479, x + 47, 479);
+  e.L(x - 47, 479, x + 22, 479);
+  e.L(x + 25, 476, x + 20, 469);
+  e.L(x + 20, 469, x - 10, 469);
+  e.L(x - 10, 469, x - 20, 479);
+  e.L(x - 15, 474, x - 50, 469);
+  EXPECT_EQ(DrawOne(HeavyTank, x), e.log);
+}
+
+TEST_F(UnitsTest, RocketLauncherWithItsSinglePixelAndRails) {
+  const int x = 800;
+  Expected e;
+  for (int d : {-25, -15, -5, 5, 15, 25}) e.C(x + d, 494, 5);
+  e.C(x + 35, 491, 5);
+  e.C(x - 35, 491, 5);
+  e.L(x - 25, 499, x + 25, 499);
+  e.L(x - 35, 486, x + 35, 486);
+  e.L(x - 35, 496, x - 28, 499);
+  e.L(x + 35, 496, x + 28, 499);
+  e.L(x + 40, 491, x + 40, 479);
+  e.L(x - 45, 499, x - 45, 499);
+  e.L(x - 40, 491, x - 40, 479);
+  e.L(x - 40, 479, x - 30, 469);
+  e.L(x - 30, 469, x - 20, 469);
+  e.L(x - 20, 469, x - 20, 479);
+  e.L(x - 20, 479, x + 40, 479);
+  e.L(x + 40, 479, x + 50, 474);
+  e.L(x + 20, 439, x + 40, 479);
+  e.L(x + 30, 434, x + 50, 474);
+  e.L(x + 30, 434, x + 20, 439);
+  e.L(x + 30, 459, x + 10, 479);
+  EXPECT_EQ(DrawOne(RocketLauncher, x), e.log);
+}
+
+TEST_F(UnitsTest, FieldGunOnOneWheelWithFourBarrelLines) {
+  const int x = 801;
+  Expected e;
+  e.C(x, 492, 5);
+  e.L(x, 497, x + 10, 500);
+  e.L(x, 497, x - 10, 500);
+  e.L(x + 5, 492, x + 13, 500);
+  e.L(x + 13, 500, x + 16, 497);
+  e.L(x + 13, 500, x + 18, 495);
+  e.L(x + 18, 495, x - 15, 460);
+  e.L(x - 15, 460, x - 20, 465);
+  e.L(x - 20, 465, x, 485);
+  e.L(x - 18, 462, x - 28, 452);
+  e.L(x - 17, 463, x - 27, 453);
+  e.L(x - 19, 462, x - 29, 452);
+  e.L(x - 20, 462, x - 30, 452);
+  EXPECT_EQ(DrawOne(FieldGun, x), e.log);
 }
 
 TEST_F(UnitsTest, DrawsInTheCallersColour) {
