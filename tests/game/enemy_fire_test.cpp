@@ -207,17 +207,29 @@ TEST_F(EnemyFireTest, AimBeyondReachKeepsOnlyTheFixedAndRandomTerms) {
     EXPECT_EQ(arc.along, 0);
     EXPECT_EQ(arc.up, 0);
   }
-  Units[1].x = 400;
-  PlayerX = 400 - 150;
-  const uint32_t seed = SeedNow();
-  ReferenceRandom ref(seed);
-  const int vx = ref(20) - 10;
-  SteepShell(1, V1000, 1100);
-  // vy = Random(10) - 5 is below 5, so the shell is down at t = 1.
-  EXPECT_EQ(WhiteCircles().size(), 2u);
-  EXPECT_EQ(Bursts(), std::vector<int>{400 + vx});
-  EXPECT_EQ(PlayerHealth, 5000 - (200 - std::abs(150 + vx)));
-  ExpectDraws(seed, 2);
+  // Both arcs: vx = Random(20) - 10, and vy = Random(10) - 5 is below 5, so
+  // the shell is down at t = 1, next to the shooter.
+  for (bool steep : {true, false}) {
+    SCOPED_TRACE(steep ? "steep" : "flat");
+    rec::ClearLog();
+    Units[1].x = 400;
+    PlayerX = 400 - 150;
+    PlayerHealth = 5000;
+    const uint32_t seed = SeedNow();
+    ReferenceRandom ref(seed);
+    const int vx = ref(20) - 10;
+    if (steep) SteepShell(1, V1000, 1100);
+    else FlatShell(1, V1000, -1100);
+    const auto circles = WhiteCircles();
+    ASSERT_EQ(circles.size(), 2u);
+    EXPECT_EQ(circles[0].x, 400);
+    EXPECT_EQ(circles[0].y, 495);
+    EXPECT_EQ(circles[1].x, 400);
+    EXPECT_EQ(circles[1].y, 500);
+    EXPECT_EQ(Bursts(), std::vector<int>{400 + vx});
+    EXPECT_EQ(PlayerHealth, 5000 - (200 - std::abs(150 + vx)));
+    ExpectDraws(seed, 2);
+  }
 }
 
 TEST_F(EnemyFireTest, ShellDamageStrictlyWithin200) {
@@ -347,6 +359,39 @@ TEST_F(EnemyFireTest, SpottingNarrowsTheAimOfLaterObjectsAndStopsAt15) {
     EXPECT_EQ(ThreatLevel, row.threatAfter);
     EXPECT_EQ(AimSpread, row.spread);
     ExpectDraws(seed, UnitCount);
+  }
+}
+
+// The object after the spotter draws its aim error from the narrower spread
+// and flies accordingly: its shell's first step shows the speeds that aim gives.
+TEST_F(EnemyFireTest, ShotAfterSpottingAimsWithTheNarrowerSpread) {
+  struct Row {
+    int16_t threat;
+    int before, after;
+  } rows[] = {{5, 200, 130}, {10, 130, 50}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE("threat " + std::to_string(row.threat));
+    rec::ClearLog();
+    ThreatLevel = row.threat;
+    UnitCount = 2;
+    Place(1, 300, 800, SpottingWeapon, 500);
+    Place(2, 600, 1000, SteepShellWeapon, 500);
+    const uint32_t seed = ArmClock();
+    ReferenceRandom ref(seed);
+    ref(row.before);
+    const long double d = 600 + ref(row.after) - row.after / 2;  // both halves exact
+    const long double v = std::sqrt(1000 * 9.8L), v4 = v * v * v * v;
+    const long double q = std::sqrt((v4 - d * d * 9.8L * 9.8L) / v4);
+    const long double s = std::sqrt((1 - q) / 2), u = std::sqrt(1 - s * s);
+    const int vx = ref(20) - static_cast<int>(std::nearbyint(v * s)) - 10;
+    const int vy = ref(10) + static_cast<int>(std::nearbyint(v * u)) - 5;
+    EnemyFire();
+    EXPECT_EQ(ThreatLevel, row.threat + 1);
+    EXPECT_EQ(AimSpread, row.after);
+    const auto circles = WhiteCircles();
+    ASSERT_GE(circles.size(), 3u);
+    EXPECT_EQ(circles[2].x, PlayerX + 600 + vx);
+    EXPECT_EQ(circles[2].y, 500 - (vy - 5));
   }
 }
 
