@@ -47,8 +47,10 @@ void ApplyRaw() {
 void OnFatalSignal(int sig) {
   const int savedErrno = errno;
   ApplySaved();
-  // SA_RESETHAND has put the default action back and SA_NODEFER lets the
-  // signal through at once, so the parent sees the real cause of death.
+  // SA_RESETHAND has put the default action back; the signal stays blocked
+  // until the handler returns and then ends the process, so the parent sees
+  // the real cause of death. A second fatal signal sent right after the
+  // first is held back the same way and cannot cut the restore short.
   raise(sig);
   errno = savedErrno;
 }
@@ -69,17 +71,22 @@ void OnContinue(int) {
   errno = savedErrno;
 }
 
-void Install(int sig, void (*handler)(int), int flags) {
+constexpr int kFatalSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+
+void Install(int sig, void (*handler)(int), int flags, bool blockFatal = false) {
   struct sigaction action {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
+  if (blockFatal) {
+    for (int fatal : kFatalSignals) sigaddset(&action.sa_mask, fatal);
+  }
   action.sa_flags = flags;
   sigaction(sig, &action, nullptr);
 }
 
 void InstallHandlers() {
-  for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-    Install(sig, OnFatalSignal, SA_RESETHAND | SA_NODEFER);
+  for (int sig : kFatalSignals) {
+    Install(sig, OnFatalSignal, SA_RESETHAND, true);
   }
   Install(SIGTSTP, OnStop, SA_RESTART);
   Install(SIGCONT, OnContinue, SA_RESTART);
