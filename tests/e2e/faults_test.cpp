@@ -1,0 +1,564 @@
+// Faults on the real program under a pseudo-terminal and a private Xvfb:
+// signals at a menu, in flight and in the enemy phase; job control; the X
+// server or the window going away; standard input ending at every kind of
+// question; control keys and long pastes; hostile level files; and a long
+// run whose descriptors and memory must not grow. Every way out must leave
+// the terminal's attributes as they were, say at most one clear line, and
+// end with the status or signal that belongs to it.
+#include <gtest/gtest.h>
+
+// Xlib's macros (Bool, None, Status) would break GoogleTest's templates.
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/pty.hpp"
+#include "tests/support/xvfb.hpp"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+namespace {
+
+constexpr std::string_view kMenuPrompt = "Выберите пункт меню";
+constexpr std::string_view kGameTypeTitle = "Выберите тип игры";
+constexpr std::string_view kLevelQuestion = "Введите номер уровня";
+constexpr std::string_view kSkillQuestion = "Выберите уровень противника";
+constexpr std::string_view kShellQuestion = "Введите тип снаряда";
+constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
+constexpr std::string_view kRestartQuestion = "Начать уровень заново? (Y/N)";
+constexpr std::string_view kAnyKey = "Нажмите любую клавишу";
+
+// Waits are long: machines are shared, and the sanitiser build is slower.
+constexpr pty::Millis kWait = 30000ms;
+
+// One target far away: a shot at speed 100 and angle 45 flies over it for
+// more than 70 steps of 50 ms.
+constexpr std::string_view kQuietLevel = "1 40 250 0 0 5000 900 0\nquiet\n";
+// Eight field guns in range: their shells keep the enemy phase busy for
+// several seconds after a short shot.
+constexpr std::string_view kGunLevel =
+    "8 40 20 0 0 30000 400 10 450 10 500 10 550 10 600 10 650 10 700 10 750 10\nguns\n";
+// One shell only: the first shot ends the level and asks to restart.
+constexpr std::string_view kOneShellLevel = "1 40 1 0 0 5000 900 0\none shell\n";
+
+// A private working directory for one run: level files live in level/.
+class Workdir {
+ public:
+  Workdir() {
+    static int count = 0;
+    path_ = fs::temp_directory_path() /
+            ("zalpomet-faults-" + std::to_string(getpid()) + "-" + std::to_string(++count));
+    fs::remove_all(path_);
+    fs::create_directories(path_ / "level");
+  }
+  ~Workdir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  void Level(int n, std::string_view content) const {
+    std::ofstream(LevelPath(n), std::ios::binary) << content;
+  }
+  fs::path LevelPath(int n) const { return path_ / "level" / (std::to_string(n) + ".lvl"); }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+pty::Options GameOptions(const Workdir& dir, const xvfb::Server& x, bool stdinPipe = false) {
+  pty::Options o;
+  o.argv = {ZALPOMET_BINARY};
+  o.env = {"DISPLAY=" + x.Display()};
+  o.cwd = dir.Path();
+  o.stdinPipe = stdinPipe;
+  return o;
+}
+
+std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
+
+// From the main menu to the opening view of a single level.
+void OpenLevel(pty::Session& s, int n) {
+  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+  s.Write("1\r");
+  ASSERT_TRUE(s.ReadUntil(kGameTypeTitle, kWait)) << Shown(s);
+  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+  s.Write("2\r");
+  ASSERT_TRUE(s.ReadUntil(kLevelQuestion, kWait)) << Shown(s);
+  s.Write(std::to_string(n) + "\r");
+}
+
+// From the opening view to a shot fired with the given launch answer. Enter
+// ends the opening view; the number reading passes over it.
+void Fire(pty::Session& s, std::string_view launch) {
+  s.Write("\r");
+  ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
+  s.Write("1\r");
+  ASSERT_TRUE(s.ReadUntil(kLaunchQuestion, kWait)) << Shown(s);
+  s.Write(launch);
+}
+
+// A connection of the test's own to the server, to watch the game's window.
+class Watcher {
+ public:
+  explicit Watcher(const xvfb::Server& x) : dpy_(XOpenDisplay(x.Display().c_str())) {}
+  ~Watcher() { Close(); }
+  bool Ok() const { return dpy_ != nullptr; }
+  // Must be closed before the server is killed: Xlib ends a process whose
+  // connection dies.
+  void Close() {
+    if (dpy_ != nullptr) XCloseDisplay(dpy_);
+    dpy_ = nullptr;
+  }
+  // The game's mapped top-level window; 0 when none shows up in time.
+  Window WaitForWindow(pty::Session& s) {
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+      Window root = 0, parent = 0;
+      Window* children = nullptr;
+      unsigned count = 0;
+      Window found = 0;
+      if (XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+          XWindowAttributes a{};
+          if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable)
+            found = children[i];
+        }
+        if (children) XFree(children);
+      }
+      if (found != 0) return found;
+      s.ReadFor(20ms);
+    }
+    return 0;
+  }
+  void Kill(Window w) {
+    XKillClient(dpy_, w);
+    XSync(dpy_, False);
+  }
+
+ private:
+  Display* dpy_;
+};
+
+// Core dumps of SIGQUIT would litter the working directory; children inherit
+// the limit.
+class Faults : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+  }
+};
+
+// Ended by the signal itself, terminal as at start, nothing written after
+// the mark.
+void ExpectEndedBySignal(pty::Session& s, int sig, std::string_view where) {
+  const pty::ExitStatus st = s.WaitExit(kWait);
+  EXPECT_TRUE(!st.exited && st.signal == sig) << where << ": " << st.Describe();
+  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes())) << where;
+  EXPECT_EQ(pty::Visible(s.Unread()), "") << where;
+}
+
+// Ended with the status and one line "zalpomet: ..." that holds cause.
+void ExpectOneLineEnd(pty::Session& s, int code, std::string_view cause, std::string_view where) {
+  const pty::ExitStatus st = s.WaitExit(kWait);
+  EXPECT_TRUE(st.exited && st.code == code) << where << ": " << st.Describe() << "\n" << Shown(s);
+  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes())) << where;
+  const std::string rest = s.Unread();
+  const size_t at = rest.find("zalpomet: ");
+  ASSERT_NE(at, std::string::npos) << where << ": " << pty::Visible(rest);
+  const std::string line = rest.substr(at);
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << where << ": " << pty::Visible(line);
+  EXPECT_NE(line.find(cause), std::string::npos) << where << ": " << pty::Visible(line);
+}
+
+// ---- Signals --------------------------------------------------------------
+
+enum class Moment { Menu, Flight, EnemyPhase };
+
+// Starts a game and brings it to the moment; the read mark is then at the
+// end of everything it has written.
+void BringTo(pty::Session& s, Workdir& dir, const xvfb::Server& x, Moment m) {
+  if (m == Moment::Menu) {
+    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+    s.ReadFor(100ms);
+    return;
+  }
+  dir.Level(1, m == Moment::Flight ? kQuietLevel : kGunLevel);
+  Watcher watcher(x);
+  ASSERT_TRUE(watcher.Ok());
+  OpenLevel(s, 1);
+  // The shot of the flight lasts over three seconds; the short shot of the
+  // enemy phase is over in half a second, and the guns then fire for several.
+  Fire(s, m == Moment::Flight ? "100 45\r" : "10 -10\r");
+  ASSERT_NE(watcher.WaitForWindow(s), 0u) << Shown(s);
+  s.ReadFor(m == Moment::Flight ? 500ms : 2500ms);
+}
+
+TEST_F(Faults, FatalSignalsRestoreTheTerminalAndEndTheProgramByThatSignal) {
+  xvfb::Server x(1024, 768);
+  for (Moment m : {Moment::Menu, Moment::Flight, Moment::EnemyPhase}) {
+    for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+      const std::string where = std::string(strsignal(sig)) + " at moment " +
+                                std::to_string(static_cast<int>(m));
+      Workdir dir;
+      pty::Session s(GameOptions(dir, x));
+      BringTo(s, dir, x, m);
+      if (HasFatalFailure()) return;
+      s.Signal(sig);
+      ExpectEndedBySignal(s, sig, where);
+    }
+  }
+}
+
+TEST_F(Faults, TwoQuickTerminationsStillRestoreTheTerminal) {
+  xvfb::Server x(1024, 768);
+  for (Moment m : {Moment::Menu, Moment::Flight}) {
+    Workdir dir;
+    pty::Session s(GameOptions(dir, x));
+    BringTo(s, dir, x, m);
+    if (HasFatalFailure()) return;
+    s.Signal(SIGTERM);
+    s.Signal(SIGTERM);
+    ExpectEndedBySignal(s, SIGTERM, m == Moment::Menu ? "twice at the menu" : "twice in flight");
+  }
+}
+
+TEST_F(Faults, StopFromOutsideIsCookedWhileStoppedAndRawAgainAfter) {
+  xvfb::Server x(1024, 768);
+  for (Moment m : {Moment::Menu, Moment::Flight}) {
+    Workdir dir;
+    pty::Session s(GameOptions(dir, x));
+    BringTo(s, dir, x, m);
+    if (HasFatalFailure()) return;
+    s.Signal(SIGTSTP);
+    ASSERT_TRUE(s.WaitStopped(kWait)) << Shown(s);
+    EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
+    s.Signal(SIGCONT);
+    EXPECT_TRUE(s.WaitAttributes(pty::IsRaw, kWait));
+    // The game goes on where it stood.
+    if (m == Moment::Flight) {
+      ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
+      s.Write("x\r");
+      ExpectOneLineEnd(s, 217, "Invalid input", "answer after the stop");
+    } else {
+      s.Write("3\r");
+      const pty::ExitStatus st = s.WaitExit(kWait);
+      EXPECT_TRUE(st.exited && st.code == 0) << st.Describe();
+      EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
+    }
+  }
+}
+
+// ---- The display going away -------------------------------------------------
+
+TEST_F(Faults, ServerKilledDuringATurnEndsWithStatusOneAndOneLine) {
+  Workdir dir;
+  auto x = std::make_unique<xvfb::Server>(1024, 768);
+  pty::Session s(GameOptions(dir, *x));
+  BringTo(s, dir, *x, Moment::Flight);
+  if (HasFatalFailure()) return;
+  x->Kill();
+  ExpectOneLineEnd(s, 1, "lost the connection to X display", "server killed");
+}
+
+TEST_F(Faults, WindowKilledByAnotherClientEndsWithStatusOneAndOneLine) {
+  xvfb::Server x(1024, 768);
+  Workdir dir;
+  dir.Level(1, kQuietLevel);
+  pty::Session s(GameOptions(dir, x));
+  Watcher watcher(x);
+  ASSERT_TRUE(watcher.Ok());
+  OpenLevel(s, 1);
+  Fire(s, "100 45\r");
+  const Window w = watcher.WaitForWindow(s);
+  ASSERT_NE(w, 0u) << Shown(s);
+  s.ReadFor(300ms);
+  watcher.Kill(w);
+  ExpectOneLineEnd(s, 1, "lost the connection to X display", "window killed");
+}
+
+// ---- Standard input ending -------------------------------------------------
+
+struct Question {
+  const char* name;
+  std::string_view level;    // level 1's file, if the route needs one
+  std::string answers;       // lines given before the question
+  std::string_view waitFor;  // text that shows the question is being asked
+  std::string_view cause;    // what the one-line report must say
+};
+
+TEST_F(Faults, InputClosedAtEveryKindOfQuestionEndsWith217AndAReport) {
+  const std::string kEnded = "standard input has ended";
+  const Question questions[] = {
+      {"main menu", {}, "", kMenuPrompt, kEnded},
+      {"about screen", {}, "2\n", kAnyKey, kEnded},
+      {"game-type menu", {}, "1\n", kGameTypeTitle, kEnded},
+      // An ended input reads as 0, and level 0 has no file.
+      {"level number", {}, "1\n2\n", kLevelQuestion, "./level/0.lvl: File not found"},
+      {"enemy skill", {}, "1\n3\n", kSkillQuestion, kEnded},
+      {"opening view", kQuietLevel, "1\n2\n1\n", "quiet", kEnded},
+      {"shell kind", kQuietLevel, "1\n2\n1\n\n", kShellQuestion, kEnded},
+      // Speed and angle read as 0 0: that shot is fired, then the next
+      // shell question meets the end.
+      {"launch", kQuietLevel, "1\n2\n1\n\n1\n", kLaunchQuestion, kEnded},
+      {"restart", kOneShellLevel, "1\n2\n1\n\n1\n10 -10\n", kRestartQuestion, kEnded},
+  };
+  xvfb::Server x(1024, 768);
+  for (const Question& q : questions) {
+    Workdir dir;
+    if (!q.level.empty()) dir.Level(1, q.level);
+    pty::Session s(GameOptions(dir, x, true));
+    s.WriteStdin(q.answers);
+    ASSERT_TRUE(s.ReadUntil(q.waitFor, kWait)) << q.name << ": " << Shown(s);
+    s.ReadFor(200ms);
+    s.CloseStdin();
+    ExpectOneLineEnd(s, 217, q.cause, q.name);
+  }
+}
+
+// ---- Keys ------------------------------------------------------------------
+
+TEST_F(Faults, ControlKeysAreOrdinaryKeys) {
+  xvfb::Server x(1024, 768);
+  Workdir dir;
+  pty::Session s(GameOptions(dir, x));
+  // Ctrl+C, Ctrl+Z and Ctrl+\ as the key that leaves the about screen and
+  // as an answer: echoed, passed over as blanks by the number reading.
+  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+  s.Write("2\r");
+  ASSERT_TRUE(s.ReadUntil(kAnyKey, kWait)) << Shown(s);
+  s.Write("\x03");
+  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+  s.Write("\x1a\x1c\r");
+  ASSERT_TRUE(s.ReadUntil("\x03\x1a\x1c", kWait)) << Shown(s);
+  s.Write("3\r");
+  const pty::ExitStatus st = s.WaitExit(kWait);
+  EXPECT_TRUE(st.exited && st.code == 0) << st.Describe() << "\n" << Shown(s);
+  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
+}
+
+size_t Count(std::string_view text, std::string_view what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(Faults, HundredKilobytePastesAtAPrompt) {
+  xvfb::Server x(1024, 768);
+  const size_t kPaste = 100 * 1024;
+  {
+    // Blanks only: all echoed, all passed over, then the answer counts.
+    Workdir dir;
+    pty::Session s(GameOptions(dir, x));
+    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+    s.Write(std::string(kPaste, ' '));
+    s.Write("3\r");
+    const pty::ExitStatus st = s.WaitExit(kWait);
+    EXPECT_TRUE(st.exited && st.code == 0) << st.Describe();
+    EXPECT_GE(Count(s.Unread(), " "), kPaste);
+    EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
+  }
+  {
+    // Digits only: a token of 255 digits is too large a number.
+    Workdir dir;
+    pty::Session s(GameOptions(dir, x));
+    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+    s.Write(std::string(kPaste, '7'));
+    ExpectOneLineEnd(s, 217, "Invalid input", "100 KB of digits");
+  }
+  {
+    // A line ends by itself at 256 bytes: 256 zeros are the tokens of 255
+    // and 1 zero (two refusals), and the 3 after them starts a new line.
+    Workdir dir;
+    pty::Session s(GameOptions(dir, x));
+    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+    s.Write(std::string(256, '0') + "3\r");
+    const pty::ExitStatus st = s.WaitExit(kWait);
+    EXPECT_TRUE(st.exited && st.code == 0) << st.Describe();
+    EXPECT_EQ(Count(s.Unread(), kMenuPrompt), 2u) << Shown(s);
+  }
+}
+
+// ---- Hostile level files ---------------------------------------------------
+
+struct Hostile {
+  const char* name;
+  std::string content;       // written as level/3.lvl unless make is set
+  void (*make)(const Workdir&) = nullptr;
+  std::string_view cause{};  // empty: the level must play
+};
+
+std::string Garbage(size_t n) {
+  std::mt19937 gen(20261209);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xFF);
+  return s;
+}
+
+const std::string kObjects = "1 40 5 0 0 1000 900 0";
+
+std::vector<Hostile> HostileFiles() {
+  return {
+      {"binary garbage", Garbage(4096), nullptr, "./level/3.lvl: Invalid input"},
+      {"NUL bytes between numbers", "1\0 40\0 5 0 0 1000\0 900\0 0\nbrief\0ing\n"s},
+      {"10 MB token", "1 40 " + std::string(10 << 20, '4') + "\n", nullptr, "Invalid input"},
+      {"10 MB briefing line", kObjects + "\n" + std::string(10 << 20, 'B') + "\n"},
+      {"100,000-digit number", std::string(100000, '9') + " 40\n", nullptr, "Invalid input"},
+      {"beyond 64 bits", "99999999999999999999 40\n", nullptr, "Invalid input"},
+      // Its low 16 bits are -1: no objects at all.
+      {"-2147483649 objects", "-2147483649 40 5 0 0 1000\n"},
+      {"30 objects", "30 40 5 0 0 1000\n", nullptr, "30 objects, at most 20"},
+      {"negative count", "-5 40 5 0 0 1000\n"},
+      {"kinds -1 and 12", "2 40 5 0 0 1000 500 -1 700 12\n"},
+      // Root reads a file whatever its mode bits, so unreadable files are
+      // made otherwise: a link that leads nowhere but to itself, and a file
+      // that opens but whose first read fails.
+      {"link loop", "", [](const Workdir& d) { fs::create_symlink("3.lvl", d.LevelPath(3)); },
+       "Too many levels of symbolic links"},
+      {"read error", "", [](const Workdir& d) { fs::create_symlink("/proc/self/mem", d.LevelPath(3)); },
+       "Read error"},
+      {"directory", "", [](const Workdir& d) { fs::create_directory(d.LevelPath(3)); }, "Is a directory"},
+  };
+}
+
+TEST_F(Faults, HostileLevelFilesEndCleanlyOrPlay) {
+  xvfb::Server x(1024, 768);
+  // What an ordinary level costs, as the yardstick of "bounded".
+  long ordinaryKb = 0;
+  {
+    Workdir dir;
+    dir.Level(3, kObjects + "\nordinary\n");
+    pty::Session s(GameOptions(dir, x));
+    OpenLevel(s, 3);
+    s.Write("\r");
+    ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
+    s.Signal(SIGTERM);
+    ordinaryKb = s.WaitExit(kWait).maxRssKb;
+    ASSERT_GT(ordinaryKb, 0);
+  }
+  for (const Hostile& h : HostileFiles()) {
+    Workdir dir;
+    if (h.make) {
+      h.make(dir);
+    } else {
+      dir.Level(3, h.content);
+    }
+    pty::Session s(GameOptions(dir, x));
+    OpenLevel(s, 3);
+    if (HasFatalFailure()) return;
+    if (h.cause.empty()) {
+      s.Write("\r");
+      EXPECT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << h.name << ": " << Shown(s);
+      s.Signal(SIGTERM);
+      const pty::ExitStatus st = s.WaitExit(kWait);
+      EXPECT_EQ(st.signal, SIGTERM) << h.name << ": " << st.Describe();
+      EXPECT_LT(st.maxRssKb, ordinaryKb + 32 * 1024) << h.name;
+    } else {
+      ExpectOneLineEnd(s, 217, h.cause, h.name);
+    }
+  }
+}
+
+TEST_F(Faults, LongBriefingLineIsShownAsItsFirst255Bytes) {
+  xvfb::Server x(1024, 768);
+  Workdir dir;
+  dir.Level(3, kObjects + "\n" + std::string(300, 'B') + "C\n");
+  pty::Session s(GameOptions(dir, x));
+  OpenLevel(s, 3);
+  s.Write("\r");
+  // Between the level number and the next question only the briefing is
+  // written, wrapped at 80 columns.
+  const pty::ReadResult shown = s.ReadUntil(kShellQuestion, kWait);
+  ASSERT_TRUE(shown) << Shown(s);
+  EXPECT_EQ(Count(shown.bytes, "B"), 255u) << pty::Visible(shown.bytes);
+  EXPECT_EQ(Count(shown.bytes, "C"), 0u) << pty::Visible(shown.bytes);
+}
+
+// ---- A long run --------------------------------------------------------------
+
+size_t OpenDescriptors(pid_t pid) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) ++n;
+  return n;
+}
+
+long ResidentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  long kb = -1;
+  while (status >> key) {
+    if (key == "VmRSS:") status >> kb;
+  }
+  return kb;
+}
+
+TEST_F(Faults, TwoHundredTurnsKeepDescriptorsAndMemoryLevel) {
+  xvfb::Server x(1024, 768);
+  Workdir dir;
+  dir.Level(1, kQuietLevel);
+  pty::Options o = GameOptions(dir, x);
+  // Every turn sleeps half a second in its animations; libfaketime at ten
+  // times the speed shortens the sleeps and leaves the work as it is.
+  o.env.push_back("LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1");
+  o.env.push_back("FAKETIME=+0 x10");
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitiser keeps freed memory in quarantine; a small one lets growth
+  // show what is really kept. The preloaded clock comes before its run-time.
+  o.env.push_back(
+      "ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:exitcode=86:quarantine_size_mb=4:"
+      "verify_asan_link_order=0");
+#endif
+  pty::Session s(o);
+  OpenLevel(s, 1);
+  s.Write("\r");
+  size_t fdsEarly = 0;
+  long kbEarly = 0;
+  constexpr int kTurns = 200;
+  constexpr int kEarly = 20;
+#if defined(__SANITIZE_ADDRESS__)
+  // Each window loads Mesa's driver afresh, and the shadow memory of every
+  // place it was mapped at stays resident: some 80 kB a turn.
+  constexpr long kGrowthKb = 32 * 1024;
+#else
+  constexpr long kGrowthKb = 8 * 1024;
+#endif
+  for (int turn = 1; turn <= kTurns; ++turn) {
+    // At the shell question the window of the last turn is closed.
+    ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << "turn " << turn << ": " << Shown(s);
+    s.ReadFor(5ms);
+    if (turn == kEarly) {
+      fdsEarly = OpenDescriptors(s.Pid());
+      kbEarly = ResidentKb(s.Pid());
+    }
+    if (turn == kTurns) {
+      const size_t fds = OpenDescriptors(s.Pid());
+      const long kb = ResidentKb(s.Pid());
+      std::printf("turn %d: %zu descriptors, %ld kB resident; turn %d: %zu, %ld kB\n", kEarly,
+                  fdsEarly, kbEarly, kTurns, fds, kb);
+      EXPECT_EQ(fds, fdsEarly);
+      EXPECT_LT(kb, kbEarly + kGrowthKb) << "from " << kbEarly << " kB";
+      break;
+    }
+    // Level, 300 pixels per step: the shell lands at x 340, far from the gun
+    // and from the target.
+    s.Write("1\r300 0\r");
+  }
+  s.Signal(SIGTERM);
+  const pty::ExitStatus st = s.WaitExit(kWait);
+  EXPECT_EQ(st.signal, SIGTERM) << st.Describe();
+}
+
+}  // namespace
