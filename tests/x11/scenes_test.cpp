@@ -53,7 +53,13 @@ bool Near(Rgb got, Rgb want) {
   return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
 }
 
+bool Inside(const shot::Image& image, int x, int y) {
+  return x >= 0 && y >= 0 && x < image.width && y < image.height;
+}
+
 ::testing::AssertionResult PixelIs(const shot::Image& image, int x, int y, Rgb want) {
+  if (!Inside(image, x, y))
+    return ::testing::AssertionFailure() << "(" << x << "," << y << ") lies outside the window";
   const Rgb got = image.At(x, y);
   if (Near(got, want)) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << int{got.r} << ","
@@ -66,14 +72,15 @@ bool Near(Rgb got, Rgb want) {
 ::testing::AssertionResult NearPixelIs(const shot::Image& image, int x, int y, Rgb want) {
   for (int dy = -1; dy <= 1; ++dy)
     for (int dx = -1; dx <= 1; ++dx)
-      if (Near(image.At(x + dx, y + dy), want)) return ::testing::AssertionSuccess();
+      if (Inside(image, x + dx, y + dy) && Near(image.At(x + dx, y + dy), want))
+        return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "no pixel of the colour around (" << x << "," << y << ")";
 }
 
 int CountColour(const shot::Image& image, int x1, int y1, int x2, int y2, Rgb want) {
   int n = 0;
   for (int y = y1; y <= y2; ++y)
-    for (int x = x1; x <= x2; ++x) n += Near(image.At(x, y), want) ? 1 : 0;
+    for (int x = x1; x <= x2; ++x) n += Inside(image, x, y) && Near(image.At(x, y), want) ? 1 : 0;
   return n;
 }
 
@@ -122,7 +129,7 @@ const xvfb::Server* Server = nullptr;
 void CountingSleep(uint16_t ms) {
   if (ms != Pending.ms || Pending.caught) return;
   if (++Pending.seen == Pending.wanted) {
-    X11Present();  // the console has just presented; this is for clarity only
+    X11Present();  // Delay has presented already; this keeps the grab independent of it
     Pending.image = shot::Grab(Server->Display(), 0, 0, kWidth, kHeight);
     Pending.caught = true;
   }
