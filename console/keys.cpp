@@ -107,6 +107,13 @@ bool KeyDecoder::Feed(uint8_t byte, std::vector<uint8_t>& keys) {
       bytes_[length_++] = byte;
       return true;
     }
+    // A bare 0 would read as the first half of an extended key and take the
+    // next key as its code (an arrow after it would type a letter); it is
+    // the extended key Ctrl+2, as a PC keyboard reports it.
+    if (byte == 0) {
+      Extended(keys, key::kCtrl2);
+      return false;
+    }
     keys.push_back(byte == 127 ? 8 : byte);
     return false;
   }

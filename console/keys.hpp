@@ -10,6 +10,7 @@ namespace console {
 
 // Codes of the extended keys, which arrive as the two keys 0, code.
 namespace key {
+inline constexpr uint8_t kCtrl2 = 3;  // Ctrl+2 / Ctrl+@, which the terminal sends as byte 0
 inline constexpr uint8_t kF1 = 59;  // F1..F10 are 59..68
 inline constexpr uint8_t kHome = 71;
 inline constexpr uint8_t kUp = 72;

@@ -40,6 +40,16 @@ TEST(KeyDecoder, OrdinaryBytes) {
   for (const KeyCase& c : cases) EXPECT_EQ(Decode(c.bytes), c.keys) << c.bytes;
 }
 
+// Byte 0 is a whole extended key, so it never pairs with the key after it:
+// Ctrl+@ then the up arrow must not become the letter H (72).
+TEST(KeyDecoder, NulByteIsTheExtendedKeyCtrl2) {
+  EXPECT_EQ(Decode(std::string("\0", 1)), Ext(3));
+  std::vector<uint8_t> both = Ext(3);
+  both.insert(both.end(), {0, 72});
+  EXPECT_EQ(Decode(std::string("\0\x1b[A", 4), false), both);
+  EXPECT_EQ(Decode(std::string("\0a", 2)), (std::vector<uint8_t>{0, 3, 'a'}));
+}
+
 TEST(KeyDecoder, ExtendedKeys) {
   const KeyCase cases[] = {
       {"\x1b[A", Ext(72)},   {"\x1b[B", Ext(80)},   {"\x1b[C", Ext(77)},   {"\x1b[D", Ext(75)},
