@@ -1,0 +1,26 @@
+// Static checks of level files, built on the game's own reader, catalogue and
+// flight: what a level designer can get wrong before anyone plays.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace checks {
+
+// The right-most x an object may stand at: the whole battlefield then fits
+// the smallest window the game opens (800 pixels wide).
+inline constexpr int kMaxObjectX = 780;
+// Typed speeds the reachability search tries (angles are 1..89).
+inline constexpr int kMaxSpeed = 100;
+
+// Every problem of one file, one line each: "<file>: item <n>: <what>" for
+// the n-th number of the file, "<file>: line <n>: <what>" for a line of the
+// briefing, "<file>: <what>" for the file as a whole. Empty when sound.
+std::vector<std::string> Check(const std::string& path);
+
+// Reads the numbers of a level into the game state as the game's LoadLevel
+// does (without the terminal) and prepares it for play. False with the cause
+// when the file cannot be read as a level.
+bool Load(const std::string& path, std::string& cause);
+
+}  // namespace checks

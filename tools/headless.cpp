@@ -1,0 +1,104 @@
+// The headless display mode and the virtual clock of the level checker.
+// Writes the mode registry, the CloseGraph handler and the console's two test
+// seams (SleepMilliseconds, ClockSeconds).
+#include "tools/headless.hpp"
+
+#include "console/console.hpp"
+#include "graph/graph.hpp"
+
+namespace headless {
+namespace {
+
+bool Open = false;
+bool Paused = false;
+uint64_t SleptMs = 0;
+int64_t ClockBase = 0;
+int64_t ExtraSeconds = 0;
+
+// Every primitive is accepted and dropped. Supplying the line and ellipse
+// entries keeps the layer's generic versions (one pixel call per pixel) off
+// the path, which is what keeps a whole level well under a second.
+void NoPixel(int16_t, int16_t, uint16_t) {}
+void NoPutPixel(int16_t, int16_t) {}
+uint16_t NoGetPixel(int16_t, int16_t) { return 0; }
+void NoSetPalette(uint16_t, uint16_t, uint16_t, uint16_t) {}
+void NoGetPalette(uint16_t, uint16_t& r, uint16_t& g, uint16_t& b) { r = g = b = 0; }
+void NoLine(int16_t, int16_t, int16_t, int16_t) {}
+void NoEllipse(int16_t, int16_t, uint16_t, uint16_t, int16_t, int16_t, FillRowFn) {}
+void NoRow(int16_t, int16_t, int16_t) {}
+void NoClear() {}
+
+// Like the window device, a second opening while open fails, so a path of
+// the game that forgets CloseGraph ends the checker as it would end the game.
+void OpenMode() {
+  if (Open) {
+    Graph.lastError = -11;
+    return;
+  }
+  Open = true;
+}
+
+void Close() { Open = false; }
+
+void Sleep(uint16_t ms) {
+  if (!Paused) SleptMs += ms;
+}
+
+int64_t Clock() { return ClockBase + ExtraSeconds + static_cast<int64_t>(SleptMs / 1000); }
+
+DisplayMode HeadlessMode() {
+  DisplayMode m;
+  m.driver = 10;
+  m.mode = 259;
+  m.colours = 256;
+  m.paletteSize = 256;
+  m.maxX = kMaxX;
+  m.maxY = kMaxY;
+  m.name = "headless";
+  m.device = GraphDevice{
+      .plotPixel = NoPixel,
+      .putPixel = NoPutPixel,
+      .getPixel = NoGetPixel,
+      .setPalette = NoSetPalette,
+      .getPalette = NoGetPalette,
+      .line = NoLine,
+      .drawEllipse = NoEllipse,
+      .fillRow = NoRow,
+      .horizontalLine = NoRow,
+      .verticalLine = [](int16_t, int16_t, int16_t) {},
+      .clearWindow = NoClear,
+      .openMode = OpenMode,
+  };
+  return m;
+}
+
+}  // namespace
+
+void Install() {
+  ClearModes();
+  RegisterMode(HeadlessMode());
+  SetCloseGraphHandler(Close);
+  SleepMilliseconds = Sleep;
+  ClockSeconds = Clock;
+  ResetClock();
+}
+
+void OpenWindow() {
+  int16_t driver = 0, mode = 30000;
+  InitGraph(driver, mode, "");
+}
+
+bool WindowOpen() { return Open; }
+
+uint64_t VirtualMs() { return SleptMs; }
+
+void ResetClock() {
+  SleptMs = 0;
+  ExtraSeconds = 0;
+}
+
+void SetClockBase(int64_t seconds) { ClockBase = seconds; }
+void AddSeconds(int64_t seconds) { ExtraSeconds += seconds; }
+void PauseClock(bool paused) { Paused = paused; }
+
+}  // namespace headless

@@ -1,0 +1,27 @@
+// Headless play: a simple aiming bot plays a level through the game's own
+// PlayLevel, answering its questions through the console's input.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace play {
+
+enum class Ending { Won, Killed, OutOfShells, Reached };
+
+struct Result {
+  Ending ending = Ending::Killed;
+  int turns = 0;  // shots fired
+};
+
+// Makes standard input a pipe the bot writes into and standard output a
+// memory file it reads, then starts the console on them. Call once, before
+// any Play; the checker's own report must go to a copy of the old output.
+void Setup();
+
+// Plays the level file once. The seed decides the clock the game reads (and
+// so every random draw of the enemy) and the bot's own aiming errors.
+// The level must have passed the static checks.
+Result Play(const std::string& path, uint32_t seed);
+
+}  // namespace play
