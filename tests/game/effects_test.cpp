@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,17 +12,9 @@
 #include "game/state.hpp"
 #include "graph/graph.hpp"
 #include "tests/support/recording.hpp"
+#include "tests/support/reference_random.hpp"
 
 namespace {
-
-// The program's Random(n): one 32-bit draw u per call, scaled as (u n) >> 32.
-struct ReferenceRandom {
-  std::mt19937 mt;
-  explicit ReferenceRandom(uint32_t seed) : mt(seed) {}
-  int32_t operator()(int32_t n) {
-    return static_cast<int32_t>((static_cast<uint64_t>(mt()) * static_cast<uint64_t>(n)) >> 32);
-  }
-};
 
 // A seed never used before in this process, so the generator reseeds.
 uint32_t FreshSeed() {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -16,17 +15,9 @@
 #include "game/enemy_fire.hpp"
 #include "game/state.hpp"
 #include "tests/support/recording.hpp"
+#include "tests/support/reference_random.hpp"
 
 namespace {
-
-// The program's Random(n): one 32-bit draw u per call, scaled as (u n) >> 32.
-struct ReferenceRandom {
-  std::mt19937 mt;
-  explicit ReferenceRandom(uint32_t seed) : mt(seed) {}
-  int32_t operator()(int32_t n) {
-    return static_cast<int32_t>((static_cast<uint64_t>(mt()) * static_cast<uint64_t>(n)) >> 32);
-  }
-};
 
 uint32_t FreshSeed() {
   static uint32_t next = 7300000;

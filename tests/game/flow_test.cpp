@@ -2,22 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "console/console.hpp"
 #include "game/flow.hpp"
 #include "game/state.hpp"
 #include "game/turn.hpp"
+#include "tests/support/reference_random.hpp"
 
 namespace {
-
-// Independent model of Random(n): (u * n) >> 32 over std::mt19937.
-struct Reference {
-  std::mt19937 gen;
-  explicit Reference(uint32_t seed) : gen(seed) {}
-  int32_t operator()(uint32_t n) { return static_cast<int32_t>((uint64_t{gen()} * n) >> 32); }
-};
 
 void SeedGame(uint32_t seed) {
   // The generator reseeds only when RandSeed changes; force it.
@@ -33,7 +26,7 @@ struct Expected {
 
 // The draw-up as the rules state it, with the table's size of 20 as the stop.
 Expected Model(uint32_t seed, int skill, const std::vector<int16_t>& kindsBefore, bool* capped) {
-  Reference r(seed);
+  ReferenceRandom r(seed);
   Expected e;
   int budget = 10 * skill;
   *capped = false;
@@ -100,7 +93,7 @@ TEST(GenerateSkirmish, MatchesTheDrawOrderForFixedSeeds) {
 // ---- Skill 1 with a first draw of 10: one object whose kind is not set ----
 TEST(GenerateSkirmish, SkillOneFirstDrawOfTenLeavesTheKindAndEndsTheDrawUp) {
   uint32_t seed = 1;
-  while (Reference(seed)(11) != 10) ++seed;
+  while (ReferenceRandom(seed)(11) != 10) ++seed;
   PresetKinds(7);
   EnemySkill = 1;
   SeedGame(seed);
@@ -113,7 +106,7 @@ TEST(GenerateSkirmish, SkillOneFirstDrawOfTenLeavesTheKindAndEndsTheDrawUp) {
 // ---- A draw of 0 places an object with its old kind and spends nothing ----
 TEST(GenerateSkirmish, DrawOfZeroKeepsTheEntrysKind) {
   uint32_t seed = 1;
-  while (Reference(seed)(11) != 0) ++seed;
+  while (ReferenceRandom(seed)(11) != 0) ++seed;
   PresetKinds(9);
   EnemySkill = 2;
   SeedGame(seed);

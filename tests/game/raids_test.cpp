@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,16 +19,9 @@
 #include "game/state.hpp"
 #include "graph/graph.hpp"
 #include "tests/support/recording.hpp"
+#include "tests/support/reference_random.hpp"
 
 namespace {
-
-struct ReferenceRandom {
-  std::mt19937 mt;
-  explicit ReferenceRandom(uint32_t seed) : mt(seed) {}
-  int32_t operator()(int32_t n) {
-    return static_cast<int32_t>((static_cast<uint64_t>(mt()) * static_cast<uint64_t>(n)) >> 32);
-  }
-};
 
 // Sets RandSeed to a new seed whose first number out of Random(n) satisfies
 // the wish.

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -28,6 +27,7 @@
 #include "game/units.hpp"
 #include "graph/graph.hpp"
 #include "graph/x11_device.hpp"
+#include "tests/support/reference_random.hpp"
 #include "tests/support/screenshot.hpp"
 #include "tests/support/xvfb.hpp"
 
@@ -83,15 +83,6 @@ int CountColour(const shot::Image& image, int x1, int y1, int x2, int y2, Rgb wa
     for (int x = x1; x <= x2; ++x) n += Inside(image, x, y) && Near(image.At(x, y), want) ? 1 : 0;
   return n;
 }
-
-// The program's Random(n): one MT19937 draw u per call, scaled as (u n) >> 32.
-struct ReferenceRandom {
-  std::mt19937 mt;
-  explicit ReferenceRandom(uint32_t seed) : mt(seed) {}
-  int32_t operator()(int32_t n) {
-    return static_cast<int32_t>((static_cast<uint64_t>(mt()) * static_cast<uint64_t>(n)) >> 32);
-  }
-};
 
 // The generator only reseeds when RandSeed differs from the seed it last
 // took, so a seed used earlier in this process would carry on where it
