@@ -1,0 +1,230 @@
+// The fixture of the end-to-end games: one private Xvfb per test program, a
+// fresh working directory with a level folder per test, the real program
+// under a pty (with a frozen clock when asked), the window tree and window
+// creations as another X client sees them, and still pictures of the window.
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/pty.hpp"
+#include "tests/support/screenshot.hpp"
+#include "tests/support/xvfb.hpp"
+
+// After GoogleTest: Xlib defines None and Bool as macros.
+#include <X11/Xlib.h>
+
+using namespace std::chrono_literals;
+
+namespace game_e2e {
+
+// Waits are long: machines are shared, and the sanitiser build is slower.
+constexpr pty::Millis kWait = 30000ms;
+
+constexpr std::string_view kMenuPrompt = "Выберите пункт меню";
+// Prefixes of the longer questions: the console wraps at 80 bytes, and these
+// stay within the first row.
+constexpr std::string_view kShellQuestion = "Введите тип снаряда";
+constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
+constexpr std::string_view kRestartQuestion = "Вы проиграли. Начать уровень заново?";
+constexpr std::string_view kVictory = "Победа!!!";
+constexpr std::string_view kKilled = "УБИТ";
+inline const std::string kClear = "\033[H\033[2J";
+
+inline constexpr char kFakeTime[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+
+// A 1024x768 screen gets the 800x600 window: GetMaxX 799, GetMaxY 599.
+constexpr int kScreenW = 1024, kScreenH = 768;
+constexpr int kWindowW = 800, kWindowH = 600;
+
+using shot::Rgb;
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kGreen{0, 168, 0};
+constexpr Rgb kRed{168, 0, 0};
+constexpr Rgb kWhite{252, 252, 252};
+
+inline bool Near(Rgb got, Rgb want) {
+  const auto close = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
+  return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
+}
+
+// True when a pixel of the colour lies within one pixel of (x, y): GL's
+// rasterisation may place an edge one pixel either way.
+inline bool ColourAround(const shot::Image& image, int x, int y, Rgb colour) {
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx) {
+      const int px = x + dx, py = y + dy;
+      if (px >= 0 && py >= 0 && px < image.width && py < image.height &&
+          Near(image.At(px, py), colour))
+        return true;
+    }
+  return false;
+}
+
+inline size_t Count(std::string_view haystack, std::string_view needle) {
+  size_t n = 0;
+  for (size_t at = haystack.find(needle); at != std::string_view::npos;
+       at = haystack.find(needle, at + needle.size()))
+    ++n;
+  return n;
+}
+
+
+// ---- The fixture ----------------------------------------------------------------
+
+class Games : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new xvfb::Server(kScreenW, kScreenH);
+    display_ = XOpenDisplay(server_->Display().c_str());
+    if (display_ != nullptr) XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+  }
+  static void TearDownTestSuite() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+    display_ = nullptr;
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_NE(display_, nullptr) << "cannot reach the private X server";
+    Created();
+    created_ = 0;
+    char pattern[] = "/tmp/zalpomet-game-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    std::filesystem::create_directory(dir_ / "level");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  void WriteLevel(int number, std::string_view text) const {
+    std::ofstream(dir_ / "level" / (std::to_string(number) + ".lvl"), std::ios::binary) << text;
+  }
+
+  // The program in the test's directory; with a frozen clock when asked, so
+  // that every Randomize gives the same seed.
+  std::unique_ptr<pty::Session> Start(std::string_view frozenAt = {}) const {
+    pty::Options o;
+    o.argv = {ZALPOMET_BINARY};
+    o.env = {"DISPLAY=" + server_->Display()};
+    o.cwd = dir_.string();
+    if (!frozenAt.empty()) {
+      EXPECT_TRUE(std::filesystem::exists(kFakeTime)) << kFakeTime << " (package faketime)";
+      const char* asan = getenv("ASAN_OPTIONS");
+      o.env.push_back(std::string("LD_PRELOAD=") + kFakeTime);
+      o.env.push_back("FAKETIME=" + std::string(frozenAt));
+      o.env.push_back("FAKETIME_DONT_FAKE_MONOTONIC=1");
+      o.env.push_back("TZ=UTC");
+      // A preloaded library ahead of the sanitiser runtime is fine here.
+      o.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
+                      "verify_asan_link_order=0");
+    }
+    return std::make_unique<pty::Session>(o);
+  }
+
+  std::unique_ptr<pty::Session> StartAtMenu(std::string_view frozenAt = {}) const {
+    auto s = Start(frozenAt);
+    EXPECT_TRUE(s->ReadUntil(kMenuPrompt, kWait)) << Shown(*s);
+    return s;
+  }
+
+  static std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
+
+  // Windows at the top of the X server, as another client sees them.
+  static std::vector<Window> TopWindows() {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count);
+    std::vector<Window> result(children, children + count);
+    if (children != nullptr) XFree(children);
+    return result;
+  }
+
+  // Waits until the program has that many windows, reading its output meanwhile.
+  static bool WaitWindows(pty::Session& s, size_t count, pty::Millis timeout = kWait) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      if (TopWindows().size() == count) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      s.ReadFor(10ms);
+    }
+  }
+
+  // Windows created so far, counted from the root window's CreateNotify
+  // events: a restart closes the window and opens the next at once, too fast
+  // for a poll of the window tree to see none between.
+  static int Created() {
+    XSync(display_, False);
+    while (XPending(display_) > 0) {
+      XEvent e;
+      XNextEvent(display_, &e);
+      if (e.type == CreateNotify) ++created_;
+    }
+    return created_;
+  }
+  static bool WaitCreated(pty::Session& s, int count) {
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (Created() < count) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      s.ReadFor(10ms);
+    }
+    return true;
+  }
+
+  static shot::Image Screen() { return shot::Grab(server_->Display(), 0, 0, kWindowW, kWindowH); }
+
+  // A still picture: grabbed until three grabs in a row agree, so that a
+  // drawing held up between two primitives is not taken for the finished one.
+  static shot::Image Settled(pty::Session& s) {
+    shot::Image last = Screen();
+    int same = 0;
+    for (int i = 0; i < 60 && same < 2; ++i) {
+      s.ReadFor(150ms);
+      shot::Image next = Screen();
+      same = next.pixels == last.pixels ? same + 1 : 0;
+      last = std::move(next);
+    }
+    EXPECT_EQ(same, 2) << "the window never stood still";
+    return last;
+  }
+
+  // Starts a single level by number from the main menu (both menu answers and
+  // the number on one line) and waits for its opening view.
+  void OpenSingleLevel(pty::Session& s, int number, std::string_view briefing) const {
+    s.Write("1 2 " + std::to_string(number) + "\r");
+    ASSERT_TRUE(s.ReadUntil(briefing, kWait)) << Shown(s);
+    ASSERT_TRUE(WaitWindows(s, 1)) << "no opening view; " << Shown(s);
+  }
+
+  // Shell kind typed as the key that ends the opening view, then the launch.
+  void Fire(pty::Session& s, std::string_view kind, std::string_view launch) const {
+    s.Write(std::string(kind) + "\r");
+    ASSERT_TRUE(s.ReadUntil(kLaunchQuestion, kWait)) << Shown(s);
+    EXPECT_TRUE(TopWindows().empty()) << "a window while the launch question waits";
+    s.Write(std::string(launch) + "\r");
+  }
+
+  static inline xvfb::Server* server_ = nullptr;
+  static inline Display* display_ = nullptr;
+  static inline int created_ = 0;
+  std::filesystem::path dir_;
+};
+
+}  // namespace game_e2e
