@@ -2,22 +2,14 @@
 // private Xvfb: a skirmish drawn up at a frozen clock against what the seed
 // gives, kept by a restart; enemy fire and the advance killing the player; a
 // level without shells handing back to the main menu.
-#include <random>
-
 #include "tests/e2e/game_session.hpp"
+#include "tests/support/reference_random.hpp"
 
 namespace {
 
 using namespace game_e2e;
 
 // ---- The skirmish draw-up, worked out independently from the seed ---------
-
-// Random(n) of the console: the top 32 bits of u x n, u from MT19937.
-struct Draws {
-  explicit Draws(uint32_t seed) : generator(seed) {}
-  int Random(int n) { return static_cast<int>((static_cast<int64_t>(generator()) * n) >> 32); }
-  std::mt19937 generator;
-};
 
 struct Battlefield {
   int unitCount = 0;
@@ -27,23 +19,23 @@ struct Battlefield {
 };
 
 Battlefield DrawUpSkirmish(uint32_t seed, int skill) {
-  Draws r(seed);
+  ReferenceRandom random(seed);
   Battlefield b;
   int budget = 10 * skill;
   do {
-    const int d = r.Random(11);
+    const int d = random(11);
     ++b.unitCount;
     if (d >= 1) {
       if (budget > d) b.kind[b.unitCount] = d;
       budget -= d;
     }
-    b.x[b.unitCount] = r.Random(800) + 200;
+    b.x[b.unitCount] = random(800) + 200;
   } while (budget >= 5 && b.unitCount < 20);
-  b.ammoHE = r.Random(20) + 20;
-  b.ammoAP = r.Random(10) + 10;
-  b.ammoNuclear = r.Random(3);
-  b.playerMaxHealth = r.Random(600) + 700;
-  b.playerX = r.Random(100) + 10;
+  b.ammoHE = random(20) + 20;
+  b.ammoAP = random(10) + 10;
+  b.ammoNuclear = random(3);
+  b.playerMaxHealth = random(600) + 700;
+  b.playerX = random(100) + 10;
   return b;
 }
 
