@@ -143,6 +143,7 @@ TEST_F(Games, SingleLevelWonWithOneShotShowsTheFieldAndTheFlight) {
   EXPECT_TRUE(seen) << "no shell seen in flight";
 
   ASSERT_TRUE(s->ReadUntil(kVictory, kWait)) << Shown(*s);
+  EXPECT_EQ(TopWindows().size(), 1u) << "the victory is told over the last turn";
   // Back to the main menu on a cleared terminal, with the window gone.
   const pty::ReadResult menu = s->ReadUntil(kMenuPrompt, kWait);
   ASSERT_TRUE(menu) << Shown(*s);
@@ -174,6 +175,10 @@ TEST_F(Games, LastShellOnTheLastObjectAsksToRestartAndYesStartsAfresh) {
   ASSERT_TRUE(s->ReadUntil(kRestartQuestion, kWait)) << Shown(*s);
   ASSERT_TRUE(WaitWindows(*s, 0)) << "the window outlived the first answer";
   EXPECT_EQ(s->ReadFor(300ms).find("Последний снаряд"), std::string::npos) << "restarted on a blank";
+  // Enter alone is a line end, not an answer: asked again.
+  s->Write("\r");
+  ASSERT_TRUE(s->ReadUntil(kRestartQuestion, kWait)) << Shown(*s);
+  EXPECT_TRUE(TopWindows().empty());
 
   // "yes": the file is read again, its briefing shown again, and the opening
   // view is the first one, stock of one shell included.
