@@ -82,7 +82,6 @@ inline size_t Count(std::string_view haystack, std::string_view needle) {
   return n;
 }
 
-
 // ---- The fixture ----------------------------------------------------------------
 
 class Games : public ::testing::Test {
