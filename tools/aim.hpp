@@ -23,7 +23,8 @@ std::vector<Flight> AllFlights(int16_t maxSpeed);
 
 // The typed shot whose impact lands nearest aimX, searched over angles
 // 10..80 and speeds around the obstacle-free estimate for each angle; among
-// equally near ones the angle nearest 45 degrees, as a person would choose.
+// those within a few pixels the angle nearest 45 degrees, as a person would
+// choose.
 Flight Best(int16_t aimX);
 
 }  // namespace aim

@@ -2,7 +2,11 @@
 // catalogue, flight and damage rules, and with --play lets a simple aiming
 // bot play each sound level through the game's PlayLevel for many seeds.
 //
-//   zalpomet-levelcheck [--play N] [--first-seed S] FILE...
+//   zalpomet-levelcheck [--play N [--first-seed S] [--until-mixed] [--trace]] FILE...
+//
+// --until-mixed stops playing a level once it has been both won and lost
+// (a quick proof that it is neither trivial nor impossible); --trace shows
+// every shot of the bot.
 //
 // Exit status: 0 when every file is sound, 1 when any problem was reported,
 // 2 for a usage error.
@@ -23,7 +27,9 @@ namespace {
 FILE* Report = stdout;
 
 int Usage() {
-  std::fprintf(stderr, "usage: zalpomet-levelcheck [--play N] [--first-seed S] FILE...\n");
+  std::fprintf(stderr,
+               "usage: zalpomet-levelcheck [--play N [--first-seed S] [--until-mixed] [--trace]] "
+               "FILE...\n");
   return 2;
 }
 
@@ -33,12 +39,19 @@ bool Count(const char* text, long low, long& value) {
   return end != text && *end == '\0' && value >= low && value <= 1000000;
 }
 
+bool UntilMixed = false;
+bool TraceShots = false;
+
 void PlayFile(const std::string& path, long seeds, long firstSeed) {
   int won = 0, turns = 0, wonTurns = 0;
+  long played = 0;
   int endings[4] = {0, 0, 0, 0};
   const auto start = std::chrono::steady_clock::now();
   for (long s = firstSeed; s < firstSeed + seeds; ++s) {
+    if (UntilMixed && won > 0 && won < played) break;
+    if (TraceShots) std::fprintf(Report, "%s: seed %ld\n", path.c_str(), s);
     const play::Result r = play::Play(path, static_cast<uint32_t>(s));
+    ++played;
     ++endings[static_cast<int>(r.ending)];
     turns += r.turns;
     if (r.ending == play::Ending::Won) {
@@ -46,13 +59,13 @@ void PlayFile(const std::string& path, long seeds, long firstSeed) {
       wonTurns += r.turns;
     }
   }
-  const double n = static_cast<double>(seeds);
+  const double n = static_cast<double>(played);
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(Report,
                "%s: won %d of %ld seeds (%.0f%%), mean turns %.1f (won %.1f); lost: killed %d, "
                "out of shells %d, reached %d; %.0f ms per play\n",
-               path.c_str(), won, seeds, 100.0 * won / n, turns / n,
+               path.c_str(), won, played, 100.0 * won / n, turns / n,
                won ? double(wonTurns) / won : 0.0, endings[1], endings[2], endings[3],
                ms / n);
   std::fflush(Report);
@@ -67,6 +80,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--play" && i + 1 < argc) {
       if (!Count(argv[++i], 1, seeds)) return Usage();
+    } else if (arg == "--until-mixed") {
+      UntilMixed = true;
+    } else if (arg == "--trace") {
+      TraceShots = true;
     } else if (arg == "--first-seed" && i + 1 < argc) {
       if (!Count(argv[++i], 0, firstSeed)) return Usage();
     } else if (!arg.empty() && arg[0] == '-') {
@@ -96,6 +113,7 @@ int main(int argc, char** argv) {
   std::fflush(Report);
   if (seeds > 0 && !sound.empty()) {
     play::Setup();
+    if (TraceShots) play::SetTrace(Report);
     for (const std::string& path : sound) PlayFile(path, seeds, firstSeed);
   }
   return problems ? 1 : 0;

@@ -52,6 +52,7 @@ bool Refused = false;  // the restart question has been answered
 int AimX = 0;          // where the coming shot should land
 int AimAt = 0;         // object aimed at
 std::array<int, MaxUnits + 1> ShotsAt{};
+FILE* Trace = nullptr;
 
 void Fail(const char* what) {
   std::fprintf(stderr, "zalpomet-levelcheck: %s\n", what);
@@ -178,6 +179,12 @@ std::string ChooseLaunch() {
   ++ShotsAt[AimAt];
   const int speed = std::max(1, Noisy(f.speed, kSpeedSpread * hand));
   const int angle = std::clamp(Noisy(f.angle, kAngleSpread * hand), 1, 89);
+  if (Trace != nullptr)
+    std::fprintf(Trace,
+                 "  turn %d: shell %d at x %d (object %d, health %d): aimed %d %d, lands %d; "
+                 "typed %d %d; gun %d\n",
+                 Shots + 1, ShellKind, AimX, AimAt, Units[AimAt].health, f.speed, f.angle,
+                 f.impactX, speed, angle, PlayerHealth);
   return std::to_string(speed) + " " + std::to_string(angle) + "\n";
 }
 
@@ -208,7 +215,9 @@ void Hook() {
     if (which < 0) break;
     Pending.erase(0, at + markers[which].size());
     switch (which) {
-      case 0: Answer(std::to_string(ChooseShot()) + "\n"); break;
+      case 0:
+        Answer(std::to_string(ChooseShot()) + "\n");
+        break;
       case 1:
         Answer(ChooseLaunch());
         ++Shots;
@@ -230,6 +239,8 @@ void Hook() {
 }
 
 }  // namespace
+
+void SetTrace(FILE* out) { Trace = out; }
 
 void Setup() {
   int pipeFds[2];

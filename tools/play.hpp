@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace play {
@@ -18,6 +19,10 @@ struct Result {
 // memory file it reads, then starts the console on them. Call once, before
 // any Play; the checker's own report must go to a copy of the old output.
 void Setup();
+
+// Writes every shot of the bot (aim, typed values, the gun's hit points)
+// to out; null stops it.
+void SetTrace(FILE* out);
 
 // Plays the level file once. The seed decides the clock the game reads (and
 // so every random draw of the enemy) and the bot's own aiming errors.
