@@ -318,6 +318,7 @@ std::vector<std::string> Check(const std::string& path) {
                                "\" is not a whole number");
         return report.Lines();
       }
+      if (k == 0 && value > MaxUnits) break;  // refused before any other number
       if (k == 0) wanted = NumbersWanted(value);
     }
     report.Item(1, cause);
