@@ -1,0 +1,138 @@
+// The installed game: cmake --install into a temporary prefix puts the
+// program, the levels, the launcher, the manual page and the desktop entry
+// where a Debian game keeps them, and the launcher started from another
+// directory finds the levels and hands back the program's exit status.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "tests/support/pty.hpp"
+#include "tests/support/xvfb.hpp"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr pty::Millis kWait = 30000ms;
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class Installed : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string pattern = (fs::temp_directory_path() / "zalpomet-install-XXXXXX").string();
+    prefix_ = new fs::path(mkdtemp(pattern.data()));
+    const std::string command = std::string("'") + ZALPOMET_CMAKE + "' --install '" +
+                                ZALPOMET_BUILD_DIR + "' --prefix '" + prefix_->string() +
+                                "' > '" + (*prefix_ / "install.log").string() + "' 2>&1";
+    installStatus_ = std::system(command.c_str());
+    fs::create_directory(*prefix_ / "elsewhere");
+    server_ = new xvfb::Server(1024, 768);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    fs::remove_all(*prefix_);
+    delete prefix_;
+  }
+  void SetUp() override {
+    ASSERT_EQ(installStatus_, 0) << ReadAll(*prefix_ / "install.log");
+  }
+
+  // The launcher under a terminal, started in a directory without levels.
+  // Windows keep GL allocations to the end, so the leak check is off for
+  // the game as for every windowed test; the other checks stay on.
+  static std::unique_ptr<pty::Session> Launch() {
+    pty::Options o;
+    o.argv = {(*prefix_ / "games" / "zalpomet").string()};
+    o.cwd = (*prefix_ / "elsewhere").string();
+    o.env = {"DISPLAY=" + server_->Display(),
+             "ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:exitcode=86"};
+    return std::make_unique<pty::Session>(o);
+  }
+
+  static fs::path* prefix_;
+  static int installStatus_;
+  static xvfb::Server* server_;
+};
+
+fs::path* Installed::prefix_ = nullptr;
+int Installed::installStatus_ = -1;
+xvfb::Server* Installed::server_ = nullptr;
+
+bool Executable(const fs::path& p) { return access(p.c_str(), X_OK) == 0 && fs::is_regular_file(p); }
+
+TEST_F(Installed, FilesWhereADebianGameKeepsThem) {
+  const fs::path& p = *prefix_;
+  EXPECT_TRUE(Executable(p / "games" / "zalpomet"));
+  EXPECT_TRUE(Executable(p / "lib" / "games" / "zalpomet" / "zalpomet"));
+  // Every level of the campaign, byte for byte.
+  int levels = 0;
+  for (int n = 1;; ++n) {
+    const fs::path source = fs::path(ZALPOMET_SOURCE_DIR) / "level" / (std::to_string(n) + ".lvl");
+    if (!fs::exists(source)) break;
+    const fs::path installed = p / "share" / "games" / "zalpomet" / "level" / source.filename();
+    ASSERT_TRUE(fs::exists(installed)) << installed;
+    EXPECT_EQ(ReadAll(installed), ReadAll(source)) << installed;
+    ++levels;
+  }
+  EXPECT_GE(levels, 12);
+
+  const std::string man = ReadAll(p / "share" / "man" / "man6" / "zalpomet.6");
+  EXPECT_NE(man.find(".TH ZALPOMET 6"), std::string::npos);
+  EXPECT_NE(man.find("EXIT STATUS"), std::string::npos);
+  EXPECT_NE(man.find("217"), std::string::npos);
+  EXPECT_NE(man.find("LEVEL FILES"), std::string::npos);
+
+  const std::string desktop = ReadAll(p / "share" / "applications" / "zalpomet.desktop");
+  EXPECT_NE(desktop.find("[Desktop Entry]"), std::string::npos);
+  EXPECT_NE(desktop.find("\nTerminal=true\n"), std::string::npos);
+  EXPECT_NE(desktop.find("\nExec=zalpomet"), std::string::npos);
+}
+
+TEST_F(Installed, MenuExitKeepsStatusZero) {
+  auto game = Launch();
+  ASSERT_TRUE(game->ReadUntil("Выберите пункт меню", kWait)) << pty::Visible(game->Seen());
+  game->Write("3\r");
+  const pty::ExitStatus status = game->WaitExit(kWait);
+  EXPECT_TRUE(status.exited) << status.Describe();
+  EXPECT_EQ(status.code, 0);
+}
+
+// The campaign starts with level 1, which the launcher found beside the
+// program; a letter typed for the shell kind ends the game with 217, and
+// the launcher passes that on.
+TEST_F(Installed, CampaignFindsItsLevelsAndALetterGives217) {
+  auto game = Launch();
+  ASSERT_TRUE(game->ReadUntil("Выберите пункт меню", kWait)) << pty::Visible(game->Seen());
+  game->Write("1\r");
+  ASSERT_TRUE(game->ReadUntil("Выберите пункт меню", kWait)) << pty::Visible(game->Seen());
+  game->Write("1\r");
+  ASSERT_TRUE(game->ReadUntil("Учения", kWait)) << pty::Visible(game->Seen());
+  EXPECT_EQ(game->Seen().find("File not found"), std::string::npos);
+  // The key that ends the opening view becomes the first byte of the answer.
+  game->Write("q");
+  ASSERT_TRUE(game->ReadUntil("Введите тип снаряда", kWait)) << pty::Visible(game->Seen());
+  game->Write("\r");
+  const pty::ExitStatus status = game->WaitExit(kWait);
+  EXPECT_TRUE(status.exited) << status.Describe();
+  EXPECT_EQ(status.code, 217);
+  EXPECT_NE(game->Seen().find("Invalid input"), std::string::npos) << pty::Visible(game->Seen());
+}
+
+}  // namespace
