@@ -47,14 +47,14 @@ std::string Pending;  // output not yet matched against the questions
 
 std::mt19937 Hand;
 int Shots = 0;
-bool Busy = false;
+bool Busy = false;      // deciding: the trial flights' delays call the hook too
 bool Refused = false;  // the restart question has been answered
 int AimX = 0;          // where the coming shot should land
 int AimAt = 0;         // object aimed at
 std::array<int, MaxUnits + 1> ShotsAt{};
 FILE* Trace = nullptr;
 
-void Fail(const char* what) {
+[[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "zalpomet-levelcheck: %s\n", what);
   std::exit(2);
 }
