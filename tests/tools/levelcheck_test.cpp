@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -229,14 +228,12 @@ struct Played {
 };
 
 Played Parse(const std::string& output, const std::string& file) {
-  const std::regex line(std::regex_replace(file, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
-                        R"(: won (\d+) of (\d+) seeds)");
-  std::smatch m;
   Played p;
-  if (std::regex_search(output, m, line)) {
-    p.won = std::stoi(m[1]);
-    p.seeds = std::stoi(m[2]);
-  }
+  const std::string head = file + ": won ";
+  const size_t at = output.find(head);
+  if (at != std::string::npos &&
+      std::sscanf(output.c_str() + at + head.size(), "%d of %d seeds", &p.won, &p.seeds) != 2)
+    p = Played{};
   return p;
 }
 
