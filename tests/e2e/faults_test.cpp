@@ -172,16 +172,19 @@ void ExpectEndedBySignal(pty::Session& s, int sig, std::string_view where) {
 }
 
 // Ended with the status and one line "zalpomet: ..." that holds cause.
-void ExpectOneLineEnd(pty::Session& s, int code, std::string_view cause, std::string_view where) {
+pty::ExitStatus ExpectOneLineEnd(pty::Session& s, int code, std::string_view cause,
+                                 std::string_view where) {
   const pty::ExitStatus st = s.WaitExit(kWait);
   EXPECT_TRUE(st.exited && st.code == code) << where << ": " << st.Describe() << "\n" << Shown(s);
   EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes())) << where;
   const std::string rest = s.Unread();
   const size_t at = rest.find("zalpomet: ");
-  ASSERT_NE(at, std::string::npos) << where << ": " << pty::Visible(rest);
+  EXPECT_NE(at, std::string::npos) << where << ": " << pty::Visible(rest);
+  if (at == std::string::npos) return st;
   const std::string line = rest.substr(at);
   EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << where << ": " << pty::Visible(line);
   EXPECT_NE(line.find(cause), std::string::npos) << where << ": " << pty::Visible(line);
+  return st;
 }
 
 // ---- Signals --------------------------------------------------------------
@@ -459,16 +462,19 @@ TEST_F(Faults, HostileLevelFilesEndCleanlyOrPlay) {
     pty::Session s(GameOptions(dir, x));
     OpenLevel(s, 3);
     if (HasFatalFailure()) return;
+    pty::ExitStatus st;
     if (h.cause.empty()) {
       s.Write("\r");
       EXPECT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << h.name << ": " << Shown(s);
       s.Signal(SIGTERM);
-      const pty::ExitStatus st = s.WaitExit(kWait);
+      st = s.WaitExit(kWait);
       EXPECT_EQ(st.signal, SIGTERM) << h.name << ": " << st.Describe();
-      EXPECT_LT(st.maxRssKb, ordinaryKb + 32 * 1024) << h.name;
     } else {
-      ExpectOneLineEnd(s, 217, h.cause, h.name);
+      st = ExpectOneLineEnd(s, 217, h.cause, h.name);
     }
+    // The window's libraries make the ordinary level the larger one; a
+    // reader that kept a 10 MB line or token would stand out.
+    EXPECT_LT(st.maxRssKb, ordinaryKb + 8 * 1024) << h.name;
   }
 }
 
