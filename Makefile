@@ -1,7 +1,8 @@
 # The two commands of the README: `make run` plays, `make check` tests.
 # `make check` also builds the program and every test with AddressSanitizer
 # and UndefinedBehaviorSanitizer in $(ASAN_BUILD) and runs the suite there;
-# `make fuzz` runs each fuzz target for FUZZ_SECONDS (needs clang).
+# `make fuzz` runs each fuzz target for FUZZ_SECONDS (needs clang); `make bench`
+# runs the pace benchmark (about three minutes; docs/performance.md).
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
@@ -10,7 +11,7 @@ ifdef CI
 CMAKE_FLAGS += -DZALPOMET_WERROR=ON
 endif
 
-.PHONY: run check check-asan build deps clean fuzz
+.PHONY: run check check-asan build deps clean fuzz bench
 
 deps:
 	@scripts/install-deps.sh
@@ -36,6 +37,9 @@ check-asan: deps
 fuzz:
 	@scripts/install-deps.sh fuzz
 	@scripts/fuzz.sh $(FUZZ_SECONDS)
+
+bench: build
+	@./$(BUILD)/bench/zalpomet-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -1,0 +1,98 @@
+// The counting sleep, the clock and the medians of the benchmark. Writes the
+// console's SleepMilliseconds seam.
+#include "bench/pace.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+
+#include "console/console.hpp"
+#include "graph/graph.hpp"
+#include "graph/x11_device.hpp"
+
+namespace pace {
+namespace {
+
+uint64_t Delayed = 0;
+double Presenting = 0;  // ms spent making the drawing visible
+double Oversleep = 0;   // ms slept beyond what was asked
+
+// The same sleep as Delay's own: the ratio is only honest when the program
+// really waits as long as it asks.
+void CountingSleep(uint16_t ms) {
+  Delayed += ms;
+  const double start = NowMs();
+  timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+  Oversleep += NowMs() - start - ms;
+}
+
+void TimedPresent() {
+  const double start = NowMs();
+  X11Present();
+  Presenting += NowMs() - start;
+}
+
+}  // namespace
+
+void Install() {
+  SleepMilliseconds = CountingSleep;
+  SetPresentHook(TimedPresent);
+}
+
+uint64_t DelayedMs() { return Delayed; }
+void ResetDelays() {
+  Delayed = 0;
+  Presenting = 0;
+  Oversleep = 0;
+}
+
+double NowMs() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t mid = values.size() / 2;
+  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+void Finish() {
+  if (!X11WindowOpen()) return;
+  TimedPresent();
+  Device.getPixel(0, 0);
+}
+
+Sample Run(const std::function<void()>& prepare, const std::function<void()>& body) {
+  prepare();
+  Finish();
+  ResetDelays();
+  const double start = NowMs();
+  body();
+  Finish();
+  Sample s;
+  s.wallMs = NowMs() - start;
+  s.delayMs = static_cast<double>(DelayedMs());
+  s.presentMs = Presenting;
+  s.oversleepMs = Oversleep;
+  return s;
+}
+
+Summary Repeat(int runs, const std::function<void()>& prepare,
+               const std::function<void()>& body) {
+  std::vector<double> walls, delays, presents, oversleeps;
+  for (int r = 0; r < runs; ++r) {
+    const Sample s = Run(prepare, body);
+    walls.push_back(s.wallMs);
+    delays.push_back(s.delayMs);
+    presents.push_back(s.presentMs);
+    oversleeps.push_back(s.oversleepMs);
+  }
+  return {Median(walls), Median(delays), Median(presents), Median(oversleeps)};
+}
+
+}  // namespace pace
