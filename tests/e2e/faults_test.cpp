@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/texts.hpp"
 #include "tests/support/pty.hpp"
 #include "tests/support/xvfb.hpp"
 
@@ -32,17 +33,7 @@ using namespace std::string_literals;
 
 namespace {
 
-constexpr std::string_view kMenuPrompt = "Выберите пункт меню";
-constexpr std::string_view kGameTypeTitle = "Выберите тип игры";
-constexpr std::string_view kLevelQuestion = "Введите номер уровня";
-constexpr std::string_view kSkillQuestion = "Выберите уровень противника";
-constexpr std::string_view kShellQuestion = "Введите тип снаряда";
-constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
-constexpr std::string_view kRestartQuestion = "Начать уровень заново? (Y/N)";
-constexpr std::string_view kAnyKey = "Нажмите любую клавишу";
-
-// Waits are long: machines are shared, and the sanitiser build is slower.
-constexpr pty::Millis kWait = 30000ms;
+using namespace e2e;
 
 // One target far away: a shot at speed 100 and angle 45 flies over it for
 // more than 70 steps of 50 ms.
@@ -351,12 +342,6 @@ TEST_F(Faults, ControlKeysAreOrdinaryKeys) {
   const pty::ExitStatus st = s.WaitExit(kWait);
   EXPECT_TRUE(st.exited && st.code == 0) << st.Describe() << "\n" << Shown(s);
   EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
-}
-
-size_t Count(std::string_view text, std::string_view what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
-  return n;
 }
 
 TEST_F(Faults, HundredKilobytePastesAtAPrompt) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/pty.hpp"
+#include "tests/e2e/texts.hpp"
 #include "tests/support/screenshot.hpp"
 #include "tests/support/xvfb.hpp"
 
@@ -31,18 +32,7 @@ using namespace std::chrono_literals;
 
 namespace game_e2e {
 
-// Waits are long: machines are shared, and the sanitiser build is slower.
-constexpr pty::Millis kWait = 30000ms;
-
-constexpr std::string_view kMenuPrompt = "Выберите пункт меню";
-// Prefixes of the longer questions: the console wraps at 80 bytes, and these
-// stay within the first row.
-constexpr std::string_view kShellQuestion = "Введите тип снаряда";
-constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
-constexpr std::string_view kRestartQuestion = "Вы проиграли. Начать уровень заново?";
-constexpr std::string_view kVictory = "Победа!!!";
-constexpr std::string_view kKilled = "УБИТ";
-inline const std::string kClear = "\033[H\033[2J";
+using namespace e2e;
 
 inline constexpr char kFakeTime[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
 
@@ -72,14 +62,6 @@ inline bool ColourAround(const shot::Image& image, int x, int y, Rgb colour) {
         return true;
     }
   return false;
-}
-
-inline size_t Count(std::string_view haystack, std::string_view needle) {
-  size_t n = 0;
-  for (size_t at = haystack.find(needle); at != std::string_view::npos;
-       at = haystack.find(needle, at + needle.size()))
-    ++n;
-  return n;
 }
 
 // ---- The fixture ----------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "tests/e2e/texts.hpp"
 #include "tests/support/pty.hpp"
 #include "tests/support/xvfb.hpp"
 
@@ -21,15 +22,11 @@ using namespace std::string_literals;
 
 namespace {
 
-// Waits are long: machines are shared, and the sanitiser build is slower.
-constexpr pty::Millis kWait = 30000ms;
+using namespace e2e;
 
-constexpr std::string_view kMenuPrompt = "Выберите пункт меню";
-constexpr std::string_view kAnyKey = "Нажмите любую клавишу";
-constexpr std::string_view kSkillQuestion =
+// The skirmish question whole: it is the one text these tests compare in full.
+constexpr std::string_view kSkillQuestionText =
     "Выберите уровень противника (1-очень легкий, 2-легкий, 3-средний, 4-сложный, 5-очень сложный";
-
-const std::string kClear = "\033[H\033[2J";
 
 // Start-up: the cursor query (answered with row 1, column 1 by the harness),
 // then the attribute reset.
@@ -57,17 +54,9 @@ const std::string kGameTypeMenu = kClear +
 // fill the row and wrap; the other 80 end exactly at the last column, which
 // is no wrap, so only the line end follows.
 std::string SkillQuestionBytes() {
-  const std::string q(kSkillQuestion);
+  const std::string q(kSkillQuestionText);
   EXPECT_EQ(q.size(), 160u);
   return q.substr(0, 80) + "\r\n" + q.substr(80) + "\r\n";
-}
-
-size_t Count(std::string_view haystack, std::string_view needle) {
-  size_t n = 0;
-  for (size_t at = haystack.find(needle); at != std::string_view::npos;
-       at = haystack.find(needle, at + needle.size()))
-    ++n;
-  return n;
 }
 
 class Menus : public ::testing::Test {
