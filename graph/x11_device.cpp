@@ -32,7 +32,9 @@ std::array<char, 256> DisplayName{};  // kept for the lost-connection report
 // ---- Drawing state the device keeps beside the layer's ----------------------
 std::vector<std::array<uint16_t, 3>> Palette;  // MaxColor entries while open
 constexpr int32_t kNoColour = -1;
-int32_t ColourCache = kNoColour;  // palette index last sent to GL
+int32_t ColourCache = kNoColour;  // palette index of the GL colour (maybe still pending)
+bool ColourPending = false;       // ColourCache's colour still to be sent
+std::array<float, 3> PendingRgb{};
 bool Dirty = false;               // drawn since the last glFlush
 
 // ---- X errors ----------------------------------------------------------------
@@ -75,12 +77,29 @@ bool ReleaseXErrors() {
 // ---- Applying the drawing state ---------------------------------------------
 // An index beyond the palette leaves the GL colour as it was, which is why
 // SetColor(300) keeps drawing in the colour set before.
+// NOTE: a colour set outside glBegin/glEnd makes Mesa revalidate its whole
+// state at the next glBegin (about 4 us on llvmpipe, the cost of drawing ten
+// short lines); set right after glBegin it is only the colour of the vertices
+// that follow. So the colour is sent when the next primitive begins, and
+// every ApplyColour is followed by one.
 void ApplyColour(uint16_t index) {
   if (index == ColourCache || index >= Palette.size()) return;
   const auto& rgb = Palette[index];
-  gl::Color3f(static_cast<float>(rgb[0]) / 255.0f, static_cast<float>(rgb[1]) / 255.0f,
-              static_cast<float>(rgb[2]) / 255.0f);
+  PendingRgb = {static_cast<float>(rgb[0]) / 255.0f, static_cast<float>(rgb[1]) / 255.0f,
+                static_cast<float>(rgb[2]) / 255.0f};
+  ColourPending = true;
   ColourCache = index;
+}
+
+void BeginShape(GLenum mode) {
+  gl::Begin(mode);
+  if (ColourPending) gl::Color3f(PendingRgb[0], PendingRgb[1], PendingRgb[2]);
+  ColourPending = false;
+}
+
+void ForgetColour() {
+  ColourCache = kNoColour;
+  ColourPending = false;
 }
 
 void ApplyWriteMode() {
@@ -161,7 +180,7 @@ bool Clipped(int32_t x, int32_t y) {
 }
 
 void Point(int32_t x, int32_t y) {
-  gl::Begin(GL_POINTS);
+  BeginShape(GL_POINTS);
   gl::Vertex2i(x, GlY(y));
   gl::End();
   Dirty = true;
@@ -184,7 +203,7 @@ void PutPixel(int16_t x, int16_t y) {
 }
 
 void Segment(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  gl::Begin(GL_LINES);
+  BeginShape(GL_LINES);
   gl::Vertex2i(x1, GlY(y1));
   gl::Vertex2i(x2, GlY(y2));
   gl::End();
@@ -234,11 +253,34 @@ void FillRow(int16_t x1, int16_t x2, int16_t y) {
   Segment(ax, ay, bx + 1, ay);
 }
 
-void ArcVertices(int32_t cx, int32_t cy, uint16_t rx, uint16_t ry,
-                 const std::vector<float>& angles) {
-  for (const float t : angles) {
-    gl::Vertex2f(static_cast<float>(cx + rx * std::cos(static_cast<double>(t))),
-                 static_cast<float>(GlY(cy) + ry * std::sin(static_cast<double>(t))));
+// Cosines and sines of the vertex angles of the arc drawn last. The game
+// draws only whole ellipses, so they are computed once rather than twice per
+// vertex of every ellipse (146 calls of each, and an allocation, per disc).
+struct ArcTable {
+  bool made = false;
+  int16_t start = 0, end = 0;
+  std::vector<double> cosines, sines;
+};
+ArcTable Arc;
+
+const ArcTable& ArcFor(int16_t start, int16_t end) {
+  if (Arc.made && Arc.start == start && Arc.end == end) return Arc;
+  Arc.cosines.clear();
+  Arc.sines.clear();
+  for (const float t : X11ArcAngles(start, end)) {
+    Arc.cosines.push_back(std::cos(static_cast<double>(t)));
+    Arc.sines.push_back(std::sin(static_cast<double>(t)));
+  }
+  Arc.made = true;
+  Arc.start = start;
+  Arc.end = end;
+  return Arc;
+}
+
+void ArcVertices(int32_t cx, int32_t cy, uint16_t rx, uint16_t ry, const ArcTable& arc) {
+  for (size_t i = 0; i < arc.cosines.size(); ++i) {
+    gl::Vertex2f(static_cast<float>(cx + rx * arc.cosines[i]),
+                 static_cast<float>(GlY(cy) + ry * arc.sines[i]));
   }
 }
 
@@ -258,13 +300,13 @@ void DrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t start, 
   if (!WindowOpen) return;
   const int32_t cx = x + Graph.viewport.x1;
   const int32_t cy = y + Graph.viewport.y1;
-  const std::vector<float> angles = X11ArcAngles(start, end);
+  const ArcTable& arc = ArcFor(start, end);
   if (fill != nullptr && Graph.fillPattern <= 1) {
     ApplyColour(Graph.fillPattern == 0 ? Graph.colour : Graph.fillColour);
     ApplyWriteMode();
-    gl::Begin(GL_TRIANGLE_FAN);
+    BeginShape(GL_TRIANGLE_FAN);
     gl::Vertex2i(cx, GlY(cy));
-    ArcVertices(cx, cy, rx, ry, angles);
+    ArcVertices(cx, cy, rx, ry, arc);
     gl::End();
   } else if (fill != nullptr && Graph.fillPattern <= 12) {
     FillEllipseRows(x, y, rx, ry, fill);
@@ -273,8 +315,8 @@ void DrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t start, 
   ApplyWriteMode();
   ApplyLineStyle();
   gl::LineStipple(1, 0xFFFF);
-  gl::Begin(GL_LINE_STRIP);
-  ArcVertices(cx, cy, rx, ry, angles);
+  BeginShape(GL_LINE_STRIP);
+  ArcVertices(cx, cy, rx, ry, arc);
   gl::End();
   Dirty = true;
 }
@@ -283,7 +325,7 @@ void SetPaletteEntry(uint16_t index, uint16_t r, uint16_t g, uint16_t b) {
   if (index >= Palette.size()) return;
   Palette[index] = {r, g, b};
   // The cached GL colour no longer matches the entry it stands for.
-  if (index == ColourCache) ColourCache = kNoColour;
+  if (index == ColourCache) ForgetColour();
 }
 
 void GetPaletteEntry(uint16_t index, uint16_t& r, uint16_t& g, uint16_t& b) {
@@ -366,7 +408,7 @@ void OpenMode() {
   }
   const auto entries = static_cast<size_t>(std::clamp<int32_t>(MaxColor, 1, 256));
   Palette.assign(DefaultPalette.begin(), DefaultPalette.begin() + static_cast<long>(entries));
-  ColourCache = kNoColour;
+  ForgetColour();
 
   XSetErrorHandler(RecordXError);
   XSetIOErrorHandler(LostDisplay);
@@ -397,7 +439,7 @@ void CloseGraphWindow() {
   DisplayName[0] = '\0';
   Palette.clear();
   Palette.shrink_to_fit();
-  ColourCache = kNoColour;
+  ForgetColour();
   Dirty = false;
   WindowOpen = false;
 }

@@ -290,6 +290,47 @@ TEST_F(X11Window, CircleIsAnOutlineOnly) {
   EXPECT_LT(lit, 260);
 }
 
+// The device keeps the vertex angles of the arc it drew last: an arc of other
+// angles after a whole ellipse, and a whole one after it, each get their own.
+TEST_F(X11Window, ArcAndWholeEllipseKeepTheirOwnAngles) {
+  SetColor(15);
+  Circle(700, 300, 30);
+  Device.drawEllipse(800, 300, 30, 30, 0, 90, nullptr);  // right, round to the top
+  Circle(900, 300, 30);
+  const shot::Image image = Screen(660, 260, 280, 81);  // (x - 660, y - 260)
+  const auto lit = [&](int left) {
+    int n = 0;
+    for (int y = 0; y < 81; ++y)
+      for (int x = left; x < left + 80; ++x) n += Near(image.At(x, y), kWhite) ? 1 : 0;
+    return n;
+  };
+  EXPECT_GT(lit(0), 150) << "whole circle before the arc";
+  EXPECT_GT(lit(200), 150) << "whole circle after the arc";
+  EXPECT_GT(lit(100), 30) << "quarter arc";
+  EXPECT_LT(lit(100), 70) << "quarter arc";
+  EXPECT_EQ(image.At(140 - 30, 40), kBlack) << "no arc on the left";
+  EXPECT_EQ(image.At(140, 40 + 30), kBlack) << "no arc at the bottom";
+}
+
+// Colours change between primitives of every kind without a change of any
+// other state: each primitive takes the colour chosen just before it.
+TEST_F(X11Window, EachPrimitiveTakesTheColourChosenBeforeIt) {
+  SetColor(4);
+  Line(100, 500, 140, 500);
+  Device.plotPixel(150, 500, 14);
+  Line(160, 500, 200, 500);  // the current colour again, after the pixel's own
+  SetFillStyle(1, 14);
+  FillEllipse(250, 500, 10, 10);  // yellow inside, red outline
+  SetColor(15);
+  Line(300, 500, 340, 500);
+  const shot::Image image = Screen(100, 480, 260, 41);  // (x - 100, y - 480)
+  EXPECT_TRUE(Near(image.At(20, 20), kRed));
+  EXPECT_TRUE(Near(image.At(50, 20), kYellow));
+  EXPECT_TRUE(Near(image.At(80, 20), kRed));
+  EXPECT_TRUE(Near(image.At(150, 20), kYellow)) << "disc";
+  EXPECT_TRUE(Near(image.At(220, 20), kWhite));
+}
+
 // ---- Clipping to the viewport -------------------------------------------------------
 TEST_F(X11Window, LinesAndPixelsStayInsideTheViewport) {
   Graph.viewport = Viewport{100, 100, 200, 200, true};
