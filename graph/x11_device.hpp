@@ -18,11 +18,17 @@ void LoadGLLibraries();
 bool RegisterX11Modes();
 // Whether a window is open right now (used by the fatal path and tests).
 bool X11WindowOpen();
-// Makes everything drawn so far visible (one glFlush when something was drawn
-// since the last one). The console calls it through its present hook.
+// Makes everything drawn so far visible, when something was drawn since the
+// last time: copies the changed rectangle of the back buffer to the window, or
+// flushes front-buffer drawing (see X11PresentsByCopy). The console calls it
+// through its present hook.
 void X11Present();
 // True while something drawn has not been flushed yet.
 bool X11NeedsPresent();
+// True while the open window is drawn in its back buffer and presented by
+// copying the changed rectangle (GLX_MESA_copy_sub_buffer); false when it is
+// drawn in the front buffer and presented by a flush.
+bool X11PresentsByCopy();
 // The name of the display the open window lives on ("" when closed).
 const char* X11DisplayName();
 

@@ -36,6 +36,8 @@ const std::array kEntries{
     Bind("glXCreateNewContext", &gl::XCreateNewContext),
     Bind("glXMakeContextCurrent", &gl::XMakeContextCurrent),
     Bind("glXDestroyContext", &gl::XDestroyContext),
+    Bind("glXQueryExtensionsString", &gl::XQueryExtensionsString),
+    Bind("glXGetProcAddressARB", &gl::XGetProcAddress),
     Bind("glViewport", &gl::Viewport),
     Bind("glClearColor", &gl::ClearColor),
     Bind("glClear", &gl::Clear),

@@ -14,6 +14,11 @@ inline decltype(&::glXChooseFBConfig) XChooseFBConfig = nullptr;
 inline decltype(&::glXCreateNewContext) XCreateNewContext = nullptr;
 inline decltype(&::glXMakeContextCurrent) XMakeContextCurrent = nullptr;
 inline decltype(&::glXDestroyContext) XDestroyContext = nullptr;
+inline decltype(&::glXQueryExtensionsString) XQueryExtensionsString = nullptr;
+inline decltype(&::glXGetProcAddressARB) XGetProcAddress = nullptr;
+// Optional, and not in the binding table: looked up through XGetProcAddress
+// when a window opens on a screen that offers GLX_MESA_copy_sub_buffer.
+inline PFNGLXCOPYSUBBUFFERMESAPROC XCopySubBufferMESA = nullptr;
 
 inline decltype(&::glViewport) Viewport = nullptr;
 inline decltype(&::glClearColor) ClearColor = nullptr;

@@ -331,6 +331,43 @@ TEST_F(X11Window, EachPrimitiveTakesTheColourChosenBeforeIt) {
   EXPECT_TRUE(Near(image.At(220, 20), kWhite));
 }
 
+// Mesa's software renderer offers GLX_MESA_copy_sub_buffer, so the window is
+// drawn in the back buffer and each present copies only what changed: every
+// primitive drawn since the last present must reach the screen, wherever it
+// lies, and nothing drawn before is lost.
+TEST_F(X11Window, PresentShowsEverythingDrawnSinceTheLastOneWhereverItLies) {
+  EXPECT_TRUE(X11PresentsByCopy());
+  X11Present();
+  SetColor(15);
+  Device.plotPixel(1, 1, 14);         // by a corner
+  Line(1279, 1000, 1279, 1023);       // the opposite edge
+  Circle(640, 512, 100);
+  X11Present();
+  SetLineStyle(0, 0, 3);
+  Line(100, 800, 300, 800);  // thick: reaches the rows beside its axis
+  SetLineStyle(0, 0, 1);
+  SetFillStyle(1, 4);
+  Bar(1000, 100, 1010, 110);
+  X11Present();
+  // GL may put a vertex's pixel one row or column off.
+  const auto around = [](int x, int y, Rgb colour) {
+    const shot::Image near = Screen(x - 1, y - 1, 3, 3);
+    for (const Rgb& p : near.pixels)
+      if (Near(p, colour)) return true;
+    return false;
+  };
+  EXPECT_TRUE(around(1, 1, kYellow)) << "corner";
+  EXPECT_TRUE(around(1278, 1010, kWhite)) << "right edge";
+  EXPECT_TRUE(around(740, 512, kWhite)) << "circle";
+  EXPECT_TRUE(Near(Pixel(200, 799), kWhite) && Near(Pixel(200, 801), kWhite)) << "thick line";
+  EXPECT_TRUE(Near(Pixel(1005, 105), kRed)) << "bar";
+  // A clear repaints the whole window at the next present.
+  ClearDevice();
+  X11Present();
+  EXPECT_FALSE(around(1, 1, kYellow));
+  EXPECT_TRUE(Near(Pixel(200, 800), kBlack));
+}
+
 // ---- Clipping to the viewport -------------------------------------------------------
 TEST_F(X11Window, LinesAndPixelsStayInsideTheViewport) {
   Graph.viewport = Viewport{100, 100, 200, 200, true};
