@@ -191,9 +191,13 @@ void CopyDamageToWindow() {
   const int32_t right = std::min(Damage.right + kDamageMargin, int32_t{MaxX});
   const int32_t bottom = std::min(Damage.bottom + kDamageMargin, int32_t{MaxY});
   Damage = kNothing;
-  gl::Flush();
-  if (left > right || top > bottom) return;  // drawn entirely outside the window
-  // GLX counts rows from the bottom of the window.
+  if (left > right || top > bottom) {  // drawn entirely outside the window
+    gl::Flush();
+    return;
+  }
+  // The copy flushes GL itself; a flush of ours before it would hand the
+  // frame to llvmpipe's rasteriser threads twice, and waking them is most of
+  // what a small frame costs. GLX counts rows from the bottom of the window.
   gl::XCopySubBufferMESA(Dpy, Win, left, int32_t{MaxY} - bottom, right - left + 1, bottom - top + 1);
 }
 
