@@ -167,7 +167,7 @@ struct Row {
 };
 
 std::vector<Row> Rows;
-std::string Renderer = "?", GLVersion = "?";
+std::string Renderer = "?", GLVersion = "?", PresentPath = "?";
 
 void Print(const Row& r) {
   std::fprintf(stderr, "  %-40s wall %8.1f  delays %6.0f  ratio %.3f  present %6.1f  oversleep %5.1f\n",
@@ -181,6 +181,8 @@ void Add(Row r) {
 }
 
 void ReadGLStrings() {
+  PresentPath = X11PresentsByCopy() ? "back buffer, changed rectangle copied (GLX_MESA_copy_sub_buffer)"
+                                    : "front buffer, flushed";
   void* gl = dlopen("libGL.so.1", RTLD_NOW | RTLD_NOLOAD);
   if (gl == nullptr) return;
   using GetString = const unsigned char* (*)(unsigned);
@@ -329,6 +331,7 @@ void PrintTable(int runs, const std::string& loadBefore, const program::Figures*
                FirstLine("dpkg-query -W -f='Xvfb ${Version}' xvfb 2>/dev/null").c_str(), GetMaxX() + 1,
                GetMaxY() + 1);
   std::fprintf(Out, "GL: %s; %s\n", Renderer.c_str(), GLVersion.c_str());
+  std::fprintf(Out, "window device: %s\n", PresentPath.c_str());
   std::fprintf(Out, "medians of %d runs (drawing once and opening: more)\n\n", runs);
   // Overhead = wall - delays = presenting + oversleeping + the rest, which
   // is drawing (and, for the turn, opening and closing the window).
