@@ -1,4 +1,6 @@
-// Cost of flushing GL after every primitive against once per frame, on a
+// Cost of presenting (a flush, or the copy of the changed rectangle where the
+// window is drawn in its back buffer) after every primitive against once per
+// frame, on a
 // private Xvfb of the given size (default 1920x1080): a frame is 600 lines,
 // once long diagonals across the window, once short strokes as the game draws.
 // Prints milliseconds per frame for both and their ratio; not a test, as
