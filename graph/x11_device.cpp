@@ -111,10 +111,37 @@ void ApplyColour(uint16_t index) {
   ColourCache = index;
 }
 
+// NOTE: every glBegin/glEnd pair costs Mesa a draw of its own (vertex
+// setup, and on llvmpipe a hand-over to the rasteriser threads), and the
+// game's outlines are dozens of separate lines and its text hundreds of
+// points. Independent lines and points therefore stay in one open
+// glBegin until something else has to happen: another kind of shape, a
+// state change, a read, a present. GL draws each segment of GL_LINES on its
+// own, the stipple restarting at each, so the pixels are those of separate
+// pairs. Every other GL call of the device goes through EndBatch first.
+constexpr GLenum kNoBatch = ~GLenum{0};
+GLenum Batch = kNoBatch;
+
+bool Batchable(GLenum mode) { return mode == GL_LINES || mode == GL_POINTS; }
+
+void EndBatch() {
+  if (Batch == kNoBatch) return;
+  gl::End();
+  Batch = kNoBatch;
+}
+
 void BeginShape(GLenum mode) {
-  gl::Begin(mode);
+  if (Batch != mode || !Batchable(mode)) {
+    EndBatch();
+    gl::Begin(mode);
+    Batch = mode;
+  }
   if (ColourPending) gl::Color3f(PendingRgb[0], PendingRgb[1], PendingRgb[2]);
   ColourPending = false;
+}
+
+void EndShape() {
+  if (!Batchable(Batch)) EndBatch();
 }
 
 void ForgetColour() {
@@ -122,18 +149,45 @@ void ForgetColour() {
   ColourPending = false;
 }
 
+// The GL state last set, so that an unchanged one neither costs a call nor
+// ends a batch; forgotten with the context.
+struct LineState {
+  GLenum logicOp = kNoBatch;
+  int32_t stipple = -1;
+  float width = -1.0f;
+};
+LineState Sent;
+
 void ApplyWriteMode() {
   static constexpr std::array<GLenum, 5> kOps{GL_COPY, GL_XOR, GL_OR, GL_AND, GL_INVERT};
-  gl::LogicOp(Graph.writeMode < kOps.size() ? kOps[Graph.writeMode] : GL_COPY);
+  const GLenum op = Graph.writeMode < kOps.size() ? kOps[Graph.writeMode] : GL_COPY;
+  if (op == Sent.logicOp) return;
+  EndBatch();
+  gl::LogicOp(op);
+  Sent.logicOp = op;
+}
+
+void SetStipple(uint16_t pattern) {
+  if (pattern == Sent.stipple) return;
+  EndBatch();
+  gl::LineStipple(1, pattern);
+  Sent.stipple = pattern;
+}
+
+void SetWidth(float width) {
+  if (width == Sent.width) return;
+  EndBatch();
+  gl::LineWidth(width);
+  Sent.width = width;
 }
 
 void ApplyLineStyle() {
   static constexpr std::array<uint16_t, 4> kPatterns{0xFFFF, 0xCCCC, 0xFC78, 0xF8F8};
   const uint16_t pattern = Graph.lineStyle < kPatterns.size() ? kPatterns[Graph.lineStyle]
                                                               : Graph.linePattern;
-  gl::LineStipple(1, pattern);
-  if (Graph.thickness == 1) gl::LineWidth(1.0f);
-  if (Graph.thickness == 3) gl::LineWidth(3.0f);
+  SetStipple(pattern);
+  if (Graph.thickness == 1) SetWidth(1.0f);
+  if (Graph.thickness == 3) SetWidth(3.0f);
 }
 
 // The projection keeps y upwards: layer row y is GL row MaxY - y.
@@ -186,6 +240,7 @@ void Mark(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 }
 
 void CopyDamageToWindow() {
+  EndBatch();
   const int32_t left = std::max(Damage.left - kDamageMargin, 0);
   const int32_t top = std::max(Damage.top - kDamageMargin, 0);
   const int32_t right = std::min(Damage.right + kDamageMargin, int32_t{MaxX});
@@ -206,6 +261,7 @@ void CopyDamageToWindow() {
 // viewport origin, then the clip.
 
 void ClearWindow() {
+  EndBatch();
   if (Context == nullptr) return;
   gl::Viewport(0, 0, MaxX + 1, MaxY + 1);
   const auto& black = Palette.at(0);
@@ -230,7 +286,7 @@ bool Clipped(int32_t x, int32_t y) {
 void Point(int32_t x, int32_t y) {
   BeginShape(GL_POINTS);
   gl::Vertex2i(x, GlY(y));
-  gl::End();
+  EndShape();
   Mark(x, y, x, y);
 }
 
@@ -254,7 +310,7 @@ void Segment(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   BeginShape(GL_LINES);
   gl::Vertex2i(x1, GlY(y1));
   gl::Vertex2i(x2, GlY(y2));
-  gl::End();
+  EndShape();
   Mark(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
 }
 
@@ -291,13 +347,13 @@ void FillRow(int16_t x1, int16_t x2, int16_t y) {
     if (bits & (0x80 >> ((ax + i) & 7))) stipple = static_cast<uint16_t>(stipple | (1u << i));
   }
   ApplyWriteMode();
-  gl::LineWidth(1.0f);
+  SetWidth(1.0f);
   // The end vertex one past the row: GL leaves a segment's last pixel out.
   ApplyColour(Graph.background);
-  gl::LineStipple(1, static_cast<uint16_t>(~stipple));
+  SetStipple(static_cast<uint16_t>(~stipple));
   Segment(ax, ay, bx + 1, ay);
   ApplyColour(Graph.fillColour);
-  gl::LineStipple(1, stipple);
+  SetStipple(stipple);
   Segment(ax, ay, bx + 1, ay);
 }
 
@@ -355,17 +411,17 @@ void DrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t start, 
     BeginShape(GL_TRIANGLE_FAN);
     gl::Vertex2i(cx, GlY(cy));
     ArcVertices(cx, cy, rx, ry, arc);
-    gl::End();
+    EndShape();
   } else if (fill != nullptr && Graph.fillPattern <= 12) {
     FillEllipseRows(x, y, rx, ry, fill);
   }
   ApplyColour(Graph.colour);
   ApplyWriteMode();
   ApplyLineStyle();
-  gl::LineStipple(1, 0xFFFF);
+  SetStipple(0xFFFF);
   BeginShape(GL_LINE_STRIP);
   ArcVertices(cx, cy, rx, ry, arc);
-  gl::End();
+  EndShape();
   Mark(cx - rx, cy - ry, cx + rx, cy + ry);
 }
 
@@ -391,6 +447,7 @@ uint16_t GetPixel(int16_t x, int16_t y) {
   const int32_t py = y + Graph.viewport.y1;
   if (px < 0 || px > MaxX || py < 0 || py > MaxY) return 0;
   std::array<uint8_t, 3> rgb{};
+  EndBatch();
   gl::PixelStorei(GL_PACK_ALIGNMENT, 1);
   gl::ReadPixels(px, GlY(py), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   uint16_t best = 0;
@@ -489,6 +546,8 @@ void OpenMode() {
   std::snprintf(DisplayName.data(), DisplayName.size(), "%s", DisplayString(Dpy));
   CreateWindow();
   CreateContext();
+  Batch = kNoBatch;
+  Sent = LineState{};
   BackBuffer = CopySubBufferOffered();
   Damage = kNothing;
   gl::ReadBuffer(BackBuffer ? GL_BACK : GL_FRONT);
@@ -499,6 +558,7 @@ void OpenMode() {
 
 void CloseGraphWindow() {
   if (!WindowOpen) return;
+  EndBatch();
   gl::Finish();
   gl::XMakeContextCurrent(Dpy, None, None, nullptr);
   gl::XDestroyContext(Dpy, Context);
@@ -510,6 +570,8 @@ void CloseGraphWindow() {
   Palette.clear();
   Palette.shrink_to_fit();
   ForgetColour();
+  Batch = kNoBatch;
+  Sent = LineState{};
   Dirty = false;
   BackBuffer = false;
   Damage = kNothing;
@@ -605,6 +667,7 @@ void X11Present() {
   if (BackBuffer) {
     CopyDamageToWindow();
   } else {
+    EndBatch();
     gl::Flush();
   }
   Dirty = false;

@@ -241,6 +241,42 @@ TEST_F(X11Window, PaletteEntriesAndPixelsReadBack) {
   EXPECT_EQ(Device.getPixel(460, 420), 0);
 }
 
+// Lines and points are sent to GL in runs; whatever comes between two of
+// them (a new style, width or write mode, a read, a disc) must still act on
+// exactly the primitives after it.
+TEST_F(X11Window, StateBetweenRunsOfLinesActsFromItsPlaceOn) {
+  SetColor(15);
+  Line(100, 300, 300, 300);
+  EXPECT_EQ(Device.getPixel(200, 300), 15) << "a read sees the line just drawn";
+  SetLineStyle(1, 0, 1);  // dotted: 0xCCCC, two on, two off
+  Line(100, 310, 131, 310);
+  SetLineStyle(0, 0, 3);
+  Line(100, 320, 300, 320);
+  SetLineStyle(0, 0, 1);
+  Line(100, 330, 300, 330);
+  // Exclusive or: the same line twice within one run cancels out.
+  Graph.writeMode = 1;
+  Line(100, 340, 300, 340);
+  Line(100, 340, 300, 340);
+  Graph.writeMode = 0;
+  Device.plotPixel(100, 350, 14);
+  SetFillStyle(1, 4);
+  FillEllipse(200, 360, 3, 3);
+  Line(100, 370, 300, 370);
+
+  EXPECT_TRUE(Near(Pixel(200, 300), kWhite));
+  int lit = 0;
+  for (int x = 100; x < 132; ++x) lit += Near(Pixel(x, 310), kWhite) ? 1 : 0;
+  EXPECT_TRUE(lit > 8 && lit < 24) << lit << " of 32 pixels lit: dotted lights about half";
+  EXPECT_TRUE(Near(Pixel(200, 319), kWhite) && Near(Pixel(200, 321), kWhite)) << "thick";
+  EXPECT_TRUE(Near(Pixel(200, 330), kWhite));
+  EXPECT_FALSE(Near(Pixel(200, 329), kWhite) || Near(Pixel(200, 331), kWhite)) << "thin again";
+  EXPECT_TRUE(Near(Pixel(200, 340), kBlack)) << "xor twice";
+  EXPECT_TRUE(Near(Pixel(100, 350), kYellow));
+  EXPECT_TRUE(Near(Pixel(200, 360), kRed)) << "disc between runs";
+  EXPECT_TRUE(Near(Pixel(200, 370), kWhite));
+}
+
 // ---- Ellipses ---------------------------------------------------------------------
 TEST_F(X11Window, FillEllipsePatternZeroIsADiscInTheCurrentColour) {
   SetColor(14);
