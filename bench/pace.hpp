@@ -38,15 +38,9 @@ struct Sample {
 // until Finish after it.
 Sample Run(const std::function<void()>& prepare, const std::function<void()>& body);
 
-// Medians of wall time and of the delays over several runs, and the ratio of
-// the two medians.
-struct Summary {
-  double wallMs = 0;
-  double delayMs = 0;
-  double presentMs = 0;
-  double oversleepMs = 0;
-  double Ratio() const { return delayMs > 0 ? wallMs / delayMs : 0; }
-};
+// Several runs summed up as one sample of medians: each figure is the median
+// of its own, and the ratio is that of the two medians.
+using Summary = Sample;
 Summary Repeat(int runs, const std::function<void()>& prepare,
                const std::function<void()>& body);
 
