@@ -119,15 +119,15 @@ void ApplyColour(uint16_t index) {
 // state change, a read, a present. GL draws each segment of GL_LINES on its
 // own, the stipple restarting at each, so the pixels are those of separate
 // pairs. Every other GL call of the device goes through EndBatch first.
-constexpr GLenum kNoBatch = ~GLenum{0};
-GLenum Batch = kNoBatch;
+constexpr GLenum kNoEnum = ~GLenum{0};  // no mode or operation yet
+GLenum Batch = kNoEnum;
 
 bool Batchable(GLenum mode) { return mode == GL_LINES || mode == GL_POINTS; }
 
 void EndBatch() {
-  if (Batch == kNoBatch) return;
+  if (Batch == kNoEnum) return;
   gl::End();
-  Batch = kNoBatch;
+  Batch = kNoEnum;
 }
 
 void BeginShape(GLenum mode) {
@@ -152,11 +152,20 @@ void ForgetColour() {
 // The GL state last set, so that an unchanged one neither costs a call nor
 // ends a batch; forgotten with the context.
 struct LineState {
-  GLenum logicOp = kNoBatch;
+  GLenum logicOp = kNoEnum;
   int32_t stipple = -1;
   float width = -1.0f;
 };
 LineState Sent;
+
+// A new context, or none: nothing of the GL state is known to be sent, no
+// shape is open and nothing waits to be presented.
+void ForgetGLState() {
+  ForgetColour();
+  Batch = kNoEnum;
+  Sent = LineState{};
+  Damage = kNothing;
+}
 
 void ApplyWriteMode() {
   static constexpr std::array<GLenum, 5> kOps{GL_COPY, GL_XOR, GL_OR, GL_AND, GL_INVERT};
@@ -240,7 +249,6 @@ void Mark(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 }
 
 void CopyDamageToWindow() {
-  EndBatch();
   const int32_t left = std::max(Damage.left - kDamageMargin, 0);
   const int32_t top = std::max(Damage.top - kDamageMargin, 0);
   const int32_t right = std::min(Damage.right + kDamageMargin, int32_t{MaxX});
@@ -533,7 +541,6 @@ void OpenMode() {
   }
   const auto entries = static_cast<size_t>(std::clamp<int32_t>(MaxColor, 1, 256));
   Palette.assign(DefaultPalette.begin(), DefaultPalette.begin() + static_cast<long>(entries));
-  ForgetColour();
 
   XSetErrorHandler(RecordXError);
   XSetIOErrorHandler(LostDisplay);
@@ -546,10 +553,8 @@ void OpenMode() {
   std::snprintf(DisplayName.data(), DisplayName.size(), "%s", DisplayString(Dpy));
   CreateWindow();
   CreateContext();
-  Batch = kNoBatch;
-  Sent = LineState{};
+  ForgetGLState();
   BackBuffer = CopySubBufferOffered();
-  Damage = kNothing;
   gl::ReadBuffer(BackBuffer ? GL_BACK : GL_FRONT);
   gl::DrawBuffer(BackBuffer ? GL_BACK : GL_FRONT);
   ClearWindow();
@@ -569,12 +574,9 @@ void CloseGraphWindow() {
   DisplayName[0] = '\0';
   Palette.clear();
   Palette.shrink_to_fit();
-  ForgetColour();
-  Batch = kNoBatch;
-  Sent = LineState{};
+  ForgetGLState();
   Dirty = false;
   BackBuffer = false;
-  Damage = kNothing;
   WindowOpen = false;
 }
 
@@ -664,10 +666,10 @@ bool X11WindowOpen() { return WindowOpen; }
 
 void X11Present() {
   if (!WindowOpen || !Dirty) return;
+  EndBatch();
   if (BackBuffer) {
     CopyDamageToWindow();
   } else {
-    EndBatch();
     gl::Flush();
   }
   Dirty = false;
