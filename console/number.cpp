@@ -46,9 +46,11 @@ bool ParseNumberToken(std::string_view token, bool unsignedOnly, uint64_t& value
     if (magnitude > (kMax - digit) / base) return false;
     magnitude = magnitude * base + digit;
   }
-  // Decimal signed numbers must lie in the signed 64-bit range; a base
-  // prefix writes a bit pattern, so any 64-bit pattern is accepted there.
-  if (!unsignedOnly && base == 10) {
+  // A base prefix alone writes a bit pattern, so any 64-bit pattern is
+  // accepted there ($FFFFFFFFFFFFFFFF is -1). A minus sign asks for the
+  // negated magnitude, which must lie in the signed 64-bit range whatever the
+  // base, as must an unprefixed decimal: -$FFFFFFFFFFFFFFFF is not 1.
+  if (!unsignedOnly && (negative || base == 10)) {
     const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
     if (magnitude > limit) return false;
   }

@@ -20,7 +20,7 @@ namespace {
 }
 
 // Blanks, sign, base prefix, digits; the magnitude must fit 64 bits and, for
-// signed decimal, the value the signed 64-bit range.
+// signed decimal or a minus sign, the value the signed 64-bit range.
 bool Reference(std::string_view t, bool unsignedOnly, uint64_t& value) {
   size_t i = 0;
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
@@ -48,7 +48,7 @@ bool Reference(std::string_view t, bool unsignedOnly, uint64_t& value) {
         __builtin_add_overflow(magnitude, uint64_t{d}, &magnitude))
       return false;
   }
-  if (!unsignedOnly && base == 10) {
+  if (!unsignedOnly && (negative || base == 10)) {
     const uint64_t limit = negative ? 0x8000000000000000u : 0x7FFFFFFFFFFFFFFFu;
     if (magnitude > limit) return false;
   }

@@ -137,6 +137,10 @@ TEST(NumberToken, Grammar) {
       {"%101", false, true, 5},
       {"&17", false, true, 15},
       {"-$10", false, true, uint64_t{0} - 16},
+      // A minus sign asks for the signed range in every base.
+      {"-$8000000000000000", false, true, uint64_t{1} << 63},
+      {"-$8000000000000001", false, false, 0},
+      {"-$FFFFFFFFFFFFFFFF", false, false, 0},
       {"0", false, true, 0},
       {"007", false, true, 7},
       // Digits outside the base and other junk.
