@@ -18,6 +18,10 @@ void ConsoleRestore();
 // The one exit path for failures: restores the terminal, then writes the line
 // "zalpomet: <what>" to standard error and exits with the status.
 [[noreturn]] void Fatal(int status, std::string_view what);
+// Writes the line "zalpomet: <what>" to standard error and carries on: the
+// cause of a failure whose consequence comes later. On the game's raw
+// terminal the line starts at column 1 and ends in a carriage return too.
+void Report(std::string_view what);
 
 // Called before the program sleeps, waits for, polls or reads a key, or writes
 // to the terminal, so that whatever the window has drawn is on the screen by

@@ -212,7 +212,9 @@ void FlushOutput(bool quiet) {
     const int error = n < 0 ? errno : EIO;
     OutLength = 0;
     if (quiet) return;
-    Fatal(217, std::string("Disk write error: ") + std::strerror(error));
+    // A full disk, a closed pipe (EPIPE) and a vanished terminal (EIO) are
+    // all the same failed output operation.
+    Fatal(217, std::string("Write error: ") + std::strerror(error));
   }
   OutLength = 0;
 }

@@ -4,6 +4,7 @@
 // console::ScreenColumns/ScreenRows, CursorX/CursorY, the redirection flags.
 #include <cerrno>
 #include <csignal>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -49,8 +50,10 @@ void OnFatalSignal(int sig) {
   ApplySaved();
   // SA_RESETHAND has put the default action back; the signal stays blocked
   // until the handler returns and then ends the process, so the parent sees
-  // the real cause of death. A second fatal signal sent right after the
-  // first is held back the same way and cannot cut the restore short.
+  // the real cause of death and a crash still writes its core. A second
+  // fatal signal sent right after the first is held back the same way and
+  // cannot cut the restore short. A fault (SEGV, BUS, FPE, ILL) raised by an
+  // instruction meets the default action when the instruction runs again.
   raise(sig);
   errno = savedErrno;
 }
@@ -71,7 +74,15 @@ void OnContinue(int) {
   errno = savedErrno;
 }
 
-constexpr int kFatalSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+// Every signal whose default action ends the process and that a handler may
+// catch: sent from outside (TERM, HUP, INT, QUIT, ALRM, USR1, USR2, VTALRM,
+// PROF, XCPU, XFSZ) or raised by a fault of the program itself (ABRT, BUS,
+// FPE, ILL, SEGV, SYS). A crash must not leave the player's shell raw.
+// SIGPIPE is not here: it is ignored, and a write into a closed pipe fails
+// like any other write.
+constexpr int kFatalSignals[] = {SIGTERM, SIGHUP,    SIGINT,  SIGQUIT, SIGALRM, SIGUSR1,
+                                 SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGABRT,
+                                 SIGBUS,  SIGFPE,    SIGILL,  SIGSEGV, SIGSYS};
 
 void Install(int sig, void (*handler)(int), int flags, bool blockFatal = false) {
   struct sigaction action {};
@@ -202,6 +213,10 @@ void FindCursor() {
 using namespace console;
 
 void ConsoleInit() {
+  // A reader that goes away (`zalpomet | head -c1`) must make the write fail
+  // with EPIPE, which ends the program with a report like any failed write,
+  // instead of killing it silently.
+  signal(SIGPIPE, SIG_IGN);
   OutputRedirected = !isatty(kOutputFd);
   InputRedirected = !isatty(kInputFd) || OutputRedirected || !SameTerminal(kInputFd, kOutputFd);
   QuerySize();
@@ -221,18 +236,47 @@ void ConsoleRestore() {
   ApplySaved();
 }
 
+namespace {
+
+void WriteToStderr(std::string_view bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(STDERR_FILENO, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
 void Fatal(int status, std::string_view what) {
   ConsoleRestore();
   std::string line = "zalpomet: ";
   line.append(what);
   line += '\n';
-  for (size_t done = 0; done < line.size();) {
-    const ssize_t n = write(2, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  WriteToStderr(line);
   std::exit(status);
+}
+
+void Report(std::string_view what) {
+  FlushOutput();
+  // On the raw terminal a bare line feed would leave the next line starting
+  // under the end of this one, and the console's cursor record must follow
+  // the line when it lands on the game's own screen.
+  const bool onScreen =
+      RawApplied && isatty(STDERR_FILENO) && SameTerminal(STDERR_FILENO, kOutputFd);
+  std::string text = "zalpomet: ";
+  text.append(what);
+  if (!onScreen) {
+    WriteToStderr(text + "\n");
+    return;
+  }
+  const bool freshRow = CursorX == 1;
+  WriteToStderr((freshRow ? "" : "\r\n") + text + "\r\n");
+  const auto columns = static_cast<size_t>(ScreenColumns);
+  const int rows = static_cast<int>((text.size() + columns - 1) / columns);
+  CursorX = 1;
+  CursorY = std::min(CursorY + rows + (freshRow ? 0 : 1), ScreenRows);
 }
 
 void SetPresentHook(void (*hook)()) { PresentHook = hook; }

@@ -39,7 +39,7 @@ std::string Unescape(std::string_view s) {
   return out;
 }
 
-void Report(const std::string& text) {
+void Say(const std::string& text) {
   const std::string line = "{" + text + "}";
   (void)!write(2, line.data(), line.size());
 }
@@ -62,39 +62,39 @@ void Run(std::string_view op) {
     GotoXY(static_cast<uint8_t>(std::stoi(arg.substr(0, comma))),
            static_cast<uint8_t>(std::stoi(arg.substr(comma + 1))));
   } else if (name == "cursor") {
-    Report("cursor " + std::to_string(CursorColumn()) + " " + std::to_string(CursorRow()));
+    Say("cursor " + std::to_string(CursorColumn()) + " " + std::to_string(CursorRow()));
   } else if (name == "size") {
-    Report("size " + std::to_string(ConsoleColumns()) + " " + std::to_string(ConsoleRows()));
+    Say("size " + std::to_string(ConsoleColumns()) + " " + std::to_string(ConsoleRows()));
   } else if (name == "mark") {
     (void)!write(2, "#", 1);
   } else if (name == "num") {
-    Report("num " + std::to_string(ReadNumber()));
+    Say("num " + std::to_string(ReadNumber()));
   } else if (name == "num16") {
-    Report("num16 " + std::to_string(static_cast<int16_t>(ReadNumber())));
+    Say("num16 " + std::to_string(static_cast<int16_t>(ReadNumber())));
   } else if (name == "unum") {
-    Report("unum " + std::to_string(ReadUnsigned()));
+    Say("unum " + std::to_string(ReadUnsigned()));
   } else if (name == "unum8") {
-    Report("unum8 " + std::to_string(static_cast<uint8_t>(ReadUnsigned())));
+    Say("unum8 " + std::to_string(static_cast<uint8_t>(ReadUnsigned())));
   } else if (name == "char") {
-    Report("char " + std::to_string(ReadChar()));
+    Say("char " + std::to_string(ReadChar()));
   } else if (name == "lineend") {
     ReadLineEnd();
   } else if (name == "exhausted") {
-    Report(std::string("exhausted ") + (InputExhausted() ? "1" : "0"));
+    Say(std::string("exhausted ") + (InputExhausted() ? "1" : "0"));
   } else if (name == "keypressed") {
-    Report(std::string("key ") + (KeyPressed() ? "1" : "0"));
+    Say(std::string("key ") + (KeyPressed() ? "1" : "0"));
   } else if (name == "keyloop") {
     // The game's wait for any key: KeyPressed in a loop without pause.
     while (!KeyPressed()) {
     }
-    Report("pressed");
+    Say("pressed");
   } else if (name == "waitkey") {
-    Report("waiting");
+    Say("waiting");
     WaitKey();
-    Report("ready");
+    Say("ready");
   } else if (name == "delay") {
     Delay(static_cast<uint16_t>(std::stoi(arg)));
-    Report("slept");
+    Say("slept");
   } else if (name == "exit") {
     std::exit(std::stoi(arg));
   } else if (name == "hook") {
@@ -102,7 +102,7 @@ void Run(std::string_view op) {
   } else if (name == "fatal") {
     Fatal(217, "Invalid input");
   } else {
-    Report("unknown op " + std::string(op));
+    Say("unknown op " + std::string(op));
     std::exit(2);
   }
 }
@@ -111,8 +111,8 @@ void Run(std::string_view op) {
 
 int main(int argc, char** argv) {
   ConsoleInit();
-  Report("started");
+  Say("started");
   for (int i = 1; i < argc; ++i) Run(argv[i]);
-  Report("done");
+  Say("done");
   return 0;
 }

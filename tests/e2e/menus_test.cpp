@@ -5,13 +5,20 @@
 // The expected bytes are worked out by hand from the menu texts, their cursor
 // positions and the console's movement rules, on an 80x25 terminal.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/e2e/texts.hpp"
 #include "tests/support/pty.hpp"
@@ -64,7 +71,12 @@ class Menus : public ::testing::Test {
   // One X server serves the whole suite: the program needs a display to
   // start, and only the skirmish opens a window, which needs a screen wider
   // than 640 pixels to have a mode at all.
-  static void SetUpTestSuite() { server_ = new xvfb::Server(1024, 768); }
+  static void SetUpTestSuite() {
+    server_ = new xvfb::Server(1024, 768);
+    // Signals of faults end in core dumps; nobody needs those here.
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+  }
   static void TearDownTestSuite() {
     delete server_;
     server_ = nullptr;
@@ -222,13 +234,17 @@ struct WayOut {
 // Each way out leaves the terminal with every flag and control character as
 // the program found it, although the menu ran in raw mode.
 TEST_F(Menus, EveryWayOutGivesTheTerminalBack) {
-  const WayOut cases[] = {
+  std::vector<WayOut> cases = {
       {"exit item", "3\r", 0, 0, "3\r\n", nullptr},
       {"exit item by its low 8 bits", "259\r", 0, 0, "259\r\n", nullptr},
       {"a letter", "a\r", 0, 217, "a\r\n", "Invalid input"},
       {"a negative menu answer", "-3\r", 0, 217, "-3\r\n", "Invalid input"},
-      {"SIGTERM", nullptr, SIGTERM, -1, "", nullptr},
   };
+  // Every signal that ends a process and can be caught: sent by a user, a
+  // terminal, a timer or a limit, or raised by a fault of the program.
+  for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
+                  SIGXCPU, SIGXFSZ, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS})
+    cases.push_back({sigabbrev_np(sig), nullptr, sig, -1, "", nullptr});
   for (const WayOut& c : cases) {
     SCOPED_TRACE(c.name);
     auto s = StartAtMenu();
@@ -253,6 +269,25 @@ TEST_F(Menus, EveryWayOutGivesTheTerminalBack) {
       EXPECT_EQ(Count(report, "\n"), 1u) << "one line: " << pty::Visible(report);
     }
   }
+}
+
+// A reader that goes away is a failed write like a full disk: a report and
+// 217, not a silent death by SIGPIPE.
+TEST_F(Menus, WritingIntoAClosedPipeEndsWith217AndAReport) {
+  const std::string err = ::testing::TempDir() + "zalpomet-pipe-err";
+  // 256 keeps 0 in the menu's 8 bits: the menu is written again and again.
+  const std::string script = "yes 256 | DISPLAY=" + server_->Display() + " " + ZALPOMET_BINARY +
+                             " 2>" + err + " | head -c1 >/dev/null; echo ${PIPESTATUS[1]}";
+  FILE* run = popen(("bash -c '" + script + "'").c_str(), "r");
+  ASSERT_NE(run, nullptr);
+  char status[16] = {};
+  ASSERT_NE(std::fgets(status, sizeof status, run), nullptr);
+  pclose(run);
+  EXPECT_STREQ(status, "217\n");
+  std::stringstream report;
+  report << std::ifstream(err).rdbuf();
+  EXPECT_EQ(report.str(), "zalpomet: Write error: Broken pipe\n");
+  std::filesystem::remove(err);
 }
 
 // ---- Input that has ended -------------------------------------------------
