@@ -5,7 +5,11 @@
 #include "graph/x11_device.hpp"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
 
 #include <algorithm>
 #include <array>
@@ -29,6 +33,42 @@ Window Win = 0;
 GLXContext Context = nullptr;
 bool WindowOpen = false;
 std::array<char, 256> DisplayName{};  // kept for the lost-connection report
+
+// ---- The server's life ---------------------------------------------------------
+// NOTE: an X server started without -noreset (a bare Xvfb, an xinit or startx
+// session without a desktop) resets when its last client leaves and refuses
+// connections while it does. Every CloseGraph closes the window's connection
+// and the next InitGraph opens one moments later, so the game would race the
+// reset it caused itself. The connection of the start-up check is therefore
+// kept, idle, until the program ends: the server never sees its last client
+// leave. Each window still gets a connection of its own, so nothing of one
+// window (its GL driver state, its queued key events) outlives it.
+Display* Anchor = nullptr;
+
+// Another client leaving can still have the server resetting just as we
+// connect (at start-up, most likely). A refused connection is tried again
+// for about three seconds before it counts as a failure.
+Display* OpenDisplayPatiently() {
+  const char* name = XDisplayName(nullptr);
+  long waitMs = 25;
+  for (int attempt = 1;; ++attempt) {
+    if (Display* d = XOpenDisplay(nullptr)) return d;
+    // Without a display name no retry can help.
+    if (name == nullptr || *name == '\0' || attempt == 8) return nullptr;
+    timespec pause{waitMs / 1000, waitMs % 1000 * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+    waitMs *= 2;
+  }
+}
+
+// The display a report names: the one XOpenDisplay was asked for.
+std::string QuotedDisplayName() {
+  const char* name = XDisplayName(nullptr);
+  return std::string("\"") + (name != nullptr ? name : "") + "\"";
+}
+
+std::string OnDisplay() { return " on display " + QuotedDisplayName(); }
 
 // ---- Drawing state the device keeps beside the layer's ----------------------
 std::vector<std::array<uint16_t, 3>> Palette;  // MaxColor entries while open
@@ -59,12 +99,12 @@ constexpr int32_t kDamageMargin = 2;
 
 // ---- X errors ----------------------------------------------------------------
 int LastXError = Success;
+XErrorHandler OuterHandler = nullptr;
 
-// Harmless protocol errors (a request racing the window's end, say) must not
-// abort the game the way Xlib's default handler would; a grabbed section
-// reads the code back.
+// Inside a grabbed section an X error is a result to read back, not the end
+// of the program that Xlib's default handler would make of it.
 int RecordXError(Display*, XErrorEvent* event) {
-  LastXError = event->error_code;
+  if (LastXError == Success) LastXError = event->error_code;
   return 0;
 }
 
@@ -84,14 +124,25 @@ int LostDisplay(Display*) {
   _exit(1);
 }
 
+// The handler is ours only around the calls whose errors it checks; the
+// requests of a section are made to answer before the section ends.
 void GrabXErrors() {
   XSync(Dpy, False);
   LastXError = Success;
+  OuterHandler = XSetErrorHandler(RecordXError);
 }
 
 bool ReleaseXErrors() {
   XSync(Dpy, False);
+  XSetErrorHandler(OuterHandler);
   return LastXError == Success;
+}
+
+// Xlib's own words for the error of the last grabbed section.
+std::string XErrorText() {
+  std::array<char, 160> text{};
+  XGetErrorText(Dpy, LastXError, text.data(), static_cast<int>(text.size()));
+  return text.data();
 }
 
 // ---- Applying the drawing state ---------------------------------------------
@@ -475,40 +526,89 @@ uint16_t GetPixel(int16_t x, int16_t y) {
 }
 
 // ---- Opening and closing ----------------------------------------------------------
+bool PreferFront = false;  // X11PreferFrontBuffer
 
-void CreateWindow() {
-  Screen = DefaultScreen(Dpy);
-  const unsigned long black = BlackPixel(Dpy, Screen);
+// A window drawn in the back buffer needs a double-buffered configuration;
+// where none is offered, a single-buffered one still serves the front-buffer
+// way. Every configuration asked for has a visual the window can be made on.
+GLXFBConfig ChooseConfig(bool& doubleBuffered) {
+  for (const int wantDouble : {True, False}) {
+    const std::array<int, 15> attributes{
+        GLX_X_RENDERABLE, True,         GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+        GLX_RENDER_TYPE,  GLX_RGBA_BIT, GLX_DOUBLEBUFFER,  wantDouble,
+        GLX_RED_SIZE,     1,            GLX_GREEN_SIZE,    1,
+        GLX_BLUE_SIZE,    1,            None};
+    int count = 0;
+    GLXFBConfig* configs = gl::XChooseFBConfig(Dpy, Screen, attributes.data(), &count);
+    if (configs == nullptr) continue;
+    const GLXFBConfig first = count > 0 ? configs[0] : nullptr;
+    XFree(configs);
+    if (first != nullptr) {
+      doubleBuffered = wantDouble == True;
+      return first;
+    }
+  }
+  return nullptr;
+}
+
+// The window is made on the configuration's own visual, with a colormap of
+// that visual: a window on the root's visual may not match the configuration
+// (32-bit default visuals, servers with several), and GLX then refuses to
+// make the context current on it. Its WM_HINTS say it takes no keyboard
+// input, so a window manager leaves the focus with the terminal, where every
+// key of the game is read; it has no other property.
+bool CreateWindow(GLXFBConfig config, std::string& cause) {
+  XVisualInfo* visual = gl::XGetVisualFromFBConfig(Dpy, config);
+  if (visual == nullptr) {
+    cause = "GLX: the frame-buffer configuration has no visual" + OnDisplay();
+    return false;
+  }
+  const Window root = RootWindow(Dpy, Screen);
+  // Black is pixel 0 on any true-colour visual; the default visual says so
+  // itself.
+  const unsigned long black = visual->visual == DefaultVisual(Dpy, Screen) ? BlackPixel(Dpy, Screen) : 0;
   GrabXErrors();
-  Win = XCreateSimpleWindow(Dpy, RootWindow(Dpy, Screen), 0, 0, MaxX + 1u, MaxY + 1u, 0, black,
-                            black);
-  XSelectInput(Dpy, Win, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+  XSetWindowAttributes attributes{};
+  attributes.colormap = XCreateColormap(Dpy, root, visual->visual, AllocNone);
+  attributes.background_pixel = black;
+  attributes.border_pixel = black;
+  attributes.event_mask = KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+  Win = XCreateWindow(Dpy, root, 0, 0, MaxX + 1u, MaxY + 1u, 0, visual->depth, InputOutput,
+                      visual->visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask,
+                      &attributes);
+  XFree(visual);
+  XWMHints hints{};
+  hints.flags = InputHint;
+  hints.input = False;
+  XSetWMHints(Dpy, Win, &hints);
   XMapWindow(Dpy, Win);
-  if (!ReleaseXErrors()) Fatal(1, "X11: could not create the window");
+  if (!ReleaseXErrors()) {
+    cause = "X11: could not create the window" + OnDisplay() + ": " + XErrorText();
+    return false;
+  }
   XEvent event;
   do {
     XNextEvent(Dpy, &event);
   } while (event.type != MapNotify || event.xmap.window != Win);
+  return true;
 }
 
-void CreateContext() {
-  static constexpr std::array<int, 13> kAttributes{
-      GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True,
-      GLX_RED_SIZE,      1,              GLX_GREEN_SIZE,  1,            GLX_BLUE_SIZE,    1,
-      None};
-  int count = 0;
-  GLXFBConfig* configs = gl::XChooseFBConfig(Dpy, Screen, kAttributes.data(), &count);
-  if (configs == nullptr || count == 0) {
-    if (configs != nullptr) XFree(configs);
-    Fatal(1, "GLX: no matching frame-buffer configuration");
+bool CreateContext(GLXFBConfig config, std::string& cause) {
+  GrabXErrors();
+  Context = gl::XCreateNewContext(Dpy, config, GLX_RGBA_TYPE, nullptr, True);
+  if (!ReleaseXErrors() || Context == nullptr) {
+    cause = "GLX: could not create an OpenGL context" + OnDisplay();
+    if (LastXError != Success) cause += ": " + XErrorText();
+    return false;
   }
   GrabXErrors();
-  Context = gl::XCreateNewContext(Dpy, configs[0], GLX_RGBA_TYPE, nullptr, True);
-  XFree(configs);
-  if (!ReleaseXErrors() || Context == nullptr) Fatal(1, "GLX: could not create an OpenGL context");
-  GrabXErrors();
   const Bool current = gl::XMakeContextCurrent(Dpy, Win, Win, Context);
-  if (!ReleaseXErrors() || !current) Fatal(1, "GLX: could not make the OpenGL context current");
+  if (!ReleaseXErrors() || !current) {
+    cause = "GLX: could not make the OpenGL context current" + OnDisplay();
+    if (LastXError != Success) cause += ": " + XErrorText();
+    return false;
+  }
+  return true;
 }
 
 bool CopySubBufferOffered() {
@@ -531,43 +631,16 @@ bool CopySubBufferOffered() {
   return gl::XCopySubBufferMESA != nullptr;
 }
 
-void OpenMode() {
-  if (WindowOpen) {
-    Graph.lastError = -11;
-    return;
+// Drops whatever of the window was made; the connection goes last.
+void TearDown() {
+  if (Dpy != nullptr) {
+    if (Context != nullptr) {
+      gl::XMakeContextCurrent(Dpy, None, None, nullptr);
+      gl::XDestroyContext(Dpy, Context);
+    }
+    // Closing the connection removes the window and its colormap with it.
+    XCloseDisplay(Dpy);
   }
-  if (const char* missing = MissingGLEntry()) {
-    Fatal(1, std::string("GLX: missing entry point ") + missing);
-  }
-  const auto entries = static_cast<size_t>(std::clamp<int32_t>(MaxColor, 1, 256));
-  Palette.assign(DefaultPalette.begin(), DefaultPalette.begin() + static_cast<long>(entries));
-
-  XSetErrorHandler(RecordXError);
-  XSetIOErrorHandler(LostDisplay);
-  Dpy = XOpenDisplay(nullptr);
-  if (Dpy == nullptr) {
-    Palette.clear();
-    Graph.lastError = -11;
-    return;
-  }
-  std::snprintf(DisplayName.data(), DisplayName.size(), "%s", DisplayString(Dpy));
-  CreateWindow();
-  CreateContext();
-  ForgetGLState();
-  BackBuffer = CopySubBufferOffered();
-  gl::ReadBuffer(BackBuffer ? GL_BACK : GL_FRONT);
-  gl::DrawBuffer(BackBuffer ? GL_BACK : GL_FRONT);
-  ClearWindow();
-  WindowOpen = true;
-}
-
-void CloseGraphWindow() {
-  if (!WindowOpen) return;
-  EndBatch();
-  gl::Finish();
-  gl::XMakeContextCurrent(Dpy, None, None, nullptr);
-  gl::XDestroyContext(Dpy, Context);
-  XCloseDisplay(Dpy);
   Dpy = nullptr;
   Context = nullptr;
   Win = 0;
@@ -578,6 +651,60 @@ void CloseGraphWindow() {
   Dirty = false;
   BackBuffer = false;
   WindowOpen = false;
+}
+
+// The window cannot be had. The player is told why now; the layer records
+// the failure, and the game, which never asks, meets it at its first drawing.
+void GiveUp(const std::string& cause) {
+  TearDown();
+  Report(cause);
+  Graph.lastError = -11;
+}
+
+void OpenMode() {
+  if (WindowOpen) {
+    Graph.lastError = -11;
+    return;
+  }
+  if (const char* missing = MissingGLEntry()) {
+    GiveUp(std::string("GLX: missing entry point ") + missing);
+    return;
+  }
+  const auto entries = static_cast<size_t>(std::clamp<int32_t>(MaxColor, 1, 256));
+  Palette.assign(DefaultPalette.begin(), DefaultPalette.begin() + static_cast<long>(entries));
+
+  XSetIOErrorHandler(LostDisplay);
+  Dpy = OpenDisplayPatiently();
+  if (Dpy == nullptr) {
+    GiveUp("X11: cannot open display " + QuotedDisplayName());
+    return;
+  }
+  std::snprintf(DisplayName.data(), DisplayName.size(), "%s", DisplayString(Dpy));
+  Screen = DefaultScreen(Dpy);
+  bool doubleBuffered = false;
+  const GLXFBConfig config = ChooseConfig(doubleBuffered);
+  if (config == nullptr) {
+    GiveUp("GLX: no matching frame-buffer configuration" + OnDisplay());
+    return;
+  }
+  std::string cause;
+  if (!CreateWindow(config, cause) || !CreateContext(config, cause)) {
+    GiveUp(cause);
+    return;
+  }
+  ForgetGLState();
+  BackBuffer = doubleBuffered && !PreferFront && CopySubBufferOffered();
+  gl::ReadBuffer(BackBuffer ? GL_BACK : GL_FRONT);
+  gl::DrawBuffer(BackBuffer ? GL_BACK : GL_FRONT);
+  ClearWindow();
+  WindowOpen = true;
+}
+
+void CloseGraphWindow() {
+  if (!WindowOpen) return;
+  EndBatch();
+  gl::Finish();
+  TearDown();
 }
 
 // ---- Mode table -------------------------------------------------------------------
@@ -627,8 +754,8 @@ uint16_t ClampTo16(int value) { return static_cast<uint16_t>(std::clamp(value, 0
 }  // namespace
 
 bool RegisterX11Modes() {
-  Display* probe = XOpenDisplay(nullptr);
-  if (probe == nullptr) {
+  if (Anchor == nullptr) Anchor = OpenDisplayPatiently();
+  if (Anchor == nullptr) {
     const char* name = std::getenv("DISPLAY");
     if (name == nullptr || *name == '\0') {
       std::fputs("zalpomet: cannot open an X display: DISPLAY is unset\n", stderr);
@@ -637,10 +764,11 @@ bool RegisterX11Modes() {
     }
     std::exit(1);
   }
+  // The connection stays open, unused, until the program ends (see Anchor).
+  Display* probe = Anchor;
   const int screen = DefaultScreen(probe);
   ScreenWidth = ClampTo16(DisplayWidth(probe, screen));
   ScreenHeight = ClampTo16(DisplayHeight(probe, screen));
-  XCloseDisplay(probe);
 
   for (const ModeRow& row : kModes) {
     if (ScreenWidth <= row.maxX + 1 || ScreenHeight <= row.maxY + 1) continue;
@@ -676,6 +804,8 @@ void X11Present() {
 }
 
 bool X11PresentsByCopy() { return WindowOpen && BackBuffer; }
+
+void X11PreferFrontBuffer(bool front) { PreferFront = front; }
 
 bool X11NeedsPresent() { return WindowOpen && Dirty; }
 

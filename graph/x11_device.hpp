@@ -12,9 +12,11 @@ inline uint16_t ScreenHeight = 0;
 // program (status 1) when a library cannot be loaded.
 void LoadGLLibraries();
 // Reads the default screen's size and registers the modes that fit it; also
-// installs CloseGraph and the console's present hook. When no display can be
-// opened it writes one line naming the display and exits with status 1 (the
-// terminal is not touched yet), so it only ever returns true.
+// installs CloseGraph and the console's present hook. Its connection to the
+// display stays open until the program ends, so that the server does not
+// reset between two windows. When no display can be opened it writes one
+// line naming the display and exits with status 1 (the terminal is not
+// touched yet), so it only ever returns true.
 bool RegisterX11Modes();
 // Whether a window is open right now (used by the fatal path and tests).
 bool X11WindowOpen();
@@ -29,6 +31,10 @@ bool X11NeedsPresent();
 // copying the changed rectangle (GLX_MESA_copy_sub_buffer); false when it is
 // drawn in the front buffer and presented by a flush.
 bool X11PresentsByCopy();
+// Windows opened from now on draw in the front buffer and present by a flush
+// even where the back buffer could be copied: the way every screen without
+// GLX_MESA_copy_sub_buffer is drawn, which the tests must keep honest.
+void X11PreferFrontBuffer(bool front);
 // The name of the display the open window lives on ("" when closed).
 const char* X11DisplayName();
 

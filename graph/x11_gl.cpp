@@ -33,6 +33,8 @@ constexpr Entry Bind(const char* name, F* slot) {
 // refuses to open while any of them is unbound.
 const std::array kEntries{
     Bind("glXChooseFBConfig", &gl::XChooseFBConfig),
+    Bind("glXGetFBConfigAttrib", &gl::XGetFBConfigAttrib),
+    Bind("glXGetVisualFromFBConfig", &gl::XGetVisualFromFBConfig),
     Bind("glXCreateNewContext", &gl::XCreateNewContext),
     Bind("glXMakeContextCurrent", &gl::XMakeContextCurrent),
     Bind("glXDestroyContext", &gl::XDestroyContext),

@@ -11,6 +11,8 @@ namespace gl {
 // decltype of the header's own declarations keeps each pointer's type exactly
 // the library's, without a reference to the symbol at link time.
 inline decltype(&::glXChooseFBConfig) XChooseFBConfig = nullptr;
+inline decltype(&::glXGetFBConfigAttrib) XGetFBConfigAttrib = nullptr;
+inline decltype(&::glXGetVisualFromFBConfig) XGetVisualFromFBConfig = nullptr;
 inline decltype(&::glXCreateNewContext) XCreateNewContext = nullptr;
 inline decltype(&::glXMakeContextCurrent) XMakeContextCurrent = nullptr;
 inline decltype(&::glXDestroyContext) XDestroyContext = nullptr;
