@@ -7,6 +7,9 @@ packages=(
   libx11-dev libgl-dev libgl1 libgl1-mesa-dri libglx-mesa0 libglu1-mesa
   libgtest-dev libpng-dev
   xvfb xauth x11-utils xdotool faketime
+  # The servers players have: a compositor's XWayland, a window manager with
+  # a terminal window.
+  weston xwayland openbox xterm
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev)

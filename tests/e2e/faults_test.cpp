@@ -23,9 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/texts.hpp"
-#include "tests/support/pty.hpp"
-#include "tests/support/xvfb.hpp"
+#include "tests/e2e/runs.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -45,104 +43,6 @@ constexpr std::string_view kGunLevel =
 // One shell only: the first shot ends the level and asks to restart.
 constexpr std::string_view kOneShellLevel = "1 40 1 0 0 5000 900 0\none shell\n";
 
-// A private working directory for one run: level files live in level/.
-class Workdir {
- public:
-  Workdir() {
-    static int count = 0;
-    path_ = fs::temp_directory_path() /
-            ("zalpomet-faults-" + std::to_string(getpid()) + "-" + std::to_string(++count));
-    fs::remove_all(path_);
-    fs::create_directories(path_ / "level");
-  }
-  ~Workdir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  void Level(int n, std::string_view content) const {
-    std::ofstream(LevelPath(n), std::ios::binary) << content;
-  }
-  fs::path LevelPath(int n) const { return path_ / "level" / (std::to_string(n) + ".lvl"); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
-
-pty::Options GameOptions(const Workdir& dir, const xvfb::Server& x, bool stdinPipe = false) {
-  pty::Options o;
-  o.argv = {ZALPOMET_BINARY};
-  o.env = {"DISPLAY=" + x.Display()};
-  o.cwd = dir.Path();
-  o.stdinPipe = stdinPipe;
-  return o;
-}
-
-std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
-
-// From the main menu to the opening view of a single level.
-void OpenLevel(pty::Session& s, int n) {
-  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-  s.Write("1\r");
-  ASSERT_TRUE(s.ReadUntil(kGameTypeTitle, kWait)) << Shown(s);
-  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-  s.Write("2\r");
-  ASSERT_TRUE(s.ReadUntil(kLevelQuestion, kWait)) << Shown(s);
-  s.Write(std::to_string(n) + "\r");
-}
-
-// From the opening view to a shot fired with the given launch answer. Enter
-// ends the opening view; the number reading passes over it.
-void Fire(pty::Session& s, std::string_view launch) {
-  s.Write("\r");
-  ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
-  s.Write("1\r");
-  ASSERT_TRUE(s.ReadUntil(kLaunchQuestion, kWait)) << Shown(s);
-  s.Write(launch);
-}
-
-// A connection of the test's own to the server, to watch the game's window.
-class Watcher {
- public:
-  explicit Watcher(const xvfb::Server& x) : dpy_(XOpenDisplay(x.Display().c_str())) {}
-  ~Watcher() { Close(); }
-  bool Ok() const { return dpy_ != nullptr; }
-  // Must be closed before the server is killed: Xlib ends a process whose
-  // connection dies.
-  void Close() {
-    if (dpy_ != nullptr) XCloseDisplay(dpy_);
-    dpy_ = nullptr;
-  }
-  // The game's mapped top-level window; 0 when none shows up in time.
-  Window WaitForWindow(pty::Session& s) {
-    const auto deadline = std::chrono::steady_clock::now() + kWait;
-    while (std::chrono::steady_clock::now() < deadline) {
-      Window root = 0, parent = 0;
-      Window* children = nullptr;
-      unsigned count = 0;
-      Window found = 0;
-      if (XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && found == 0; ++i) {
-          XWindowAttributes a{};
-          if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable)
-            found = children[i];
-        }
-        if (children) XFree(children);
-      }
-      if (found != 0) return found;
-      s.ReadFor(20ms);
-    }
-    return 0;
-  }
-  void Kill(Window w) {
-    XKillClient(dpy_, w);
-    XSync(dpy_, False);
-  }
-
- private:
-  Display* dpy_;
-};
-
 // Core dumps of SIGQUIT would litter the working directory; children inherit
 // the limit.
 class Faults : public ::testing::Test {
@@ -152,31 +52,6 @@ class Faults : public ::testing::Test {
     setrlimit(RLIMIT_CORE, &none);
   }
 };
-
-// Ended by the signal itself, terminal as at start, nothing written after
-// the mark.
-void ExpectEndedBySignal(pty::Session& s, int sig, std::string_view where) {
-  const pty::ExitStatus st = s.WaitExit(kWait);
-  EXPECT_TRUE(!st.exited && st.signal == sig) << where << ": " << st.Describe();
-  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes())) << where;
-  EXPECT_EQ(pty::Visible(s.Unread()), "") << where;
-}
-
-// Ended with the status and one line "zalpomet: ..." that holds cause.
-pty::ExitStatus ExpectOneLineEnd(pty::Session& s, int code, std::string_view cause,
-                                 std::string_view where) {
-  const pty::ExitStatus st = s.WaitExit(kWait);
-  EXPECT_TRUE(st.exited && st.code == code) << where << ": " << st.Describe() << "\n" << Shown(s);
-  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes())) << where;
-  const std::string rest = s.Unread();
-  const size_t at = rest.find("zalpomet: ");
-  EXPECT_NE(at, std::string::npos) << where << ": " << pty::Visible(rest);
-  if (at == std::string::npos) return st;
-  const std::string line = rest.substr(at);
-  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << where << ": " << pty::Visible(line);
-  EXPECT_NE(line.find(cause), std::string::npos) << where << ": " << pty::Visible(line);
-  return st;
-}
 
 // ---- Signals --------------------------------------------------------------
 
@@ -201,9 +76,11 @@ void BringTo(pty::Session& s, Workdir& dir, const xvfb::Server& x, Moment m) {
   s.ReadFor(m == Moment::Flight ? 500ms : 2500ms);
 }
 
+// Every terminating signal at the menu is in the menu tests; here the four
+// a terminal or a user sends, while the window is open and animating.
 TEST_F(Faults, FatalSignalsRestoreTheTerminalAndEndTheProgramByThatSignal) {
   xvfb::Server x(1024, 768);
-  for (Moment m : {Moment::Menu, Moment::Flight, Moment::EnemyPhase}) {
+  for (Moment m : {Moment::Flight, Moment::EnemyPhase}) {
     for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
       const std::string where = std::string(strsignal(sig)) + " at moment " +
                                 std::to_string(static_cast<int>(m));
@@ -320,6 +197,24 @@ TEST_F(Faults, InputClosedAtEveryKindOfQuestionEndsWith217AndAReport) {
     s.ReadFor(200ms);
     s.CloseStdin();
     ExpectOneLineEnd(s, 217, q.cause, q.name);
+  }
+}
+
+// ---- Answers -----------------------------------------------------------------
+
+// A minus sign before a base prefix asks for a signed 64-bit value like a
+// decimal does; a magnitude beyond it is no number, not a wrapped one.
+TEST_F(Faults, PrefixedNumbersBeyondSixtyFourBitsAreInvalidAtTheShellQuestion) {
+  xvfb::Server x(1024, 768);
+  for (const char* token : {"-$FFFFFFFFFFFFFFFF", "-$8000000000000001"}) {
+    Workdir dir;
+    dir.Level(1, kQuietLevel);
+    pty::Session s(GameOptions(dir, x));
+    OpenLevel(s, 1);
+    s.Write("\r");
+    ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
+    s.Write(std::string(token) + "\r");
+    ExpectOneLineEnd(s, 217, "Invalid input", token);
   }
 }
 

@@ -70,7 +70,7 @@ class Games : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = new xvfb::Server(kScreenW, kScreenH);
-    display_ = XOpenDisplay(server_->Display().c_str());
+    display_ = xvfb::Connect(server_->Display());
     if (display_ != nullptr) XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
   }
   static void TearDownTestSuite() {

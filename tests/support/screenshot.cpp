@@ -11,6 +11,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "tests/support/xvfb.hpp"
+
 namespace shot {
 namespace {
 
@@ -31,7 +33,7 @@ struct DisplayCloser {
 }  // namespace
 
 Image Grab(const std::string& display, int x, int y, int width, int height) {
-  std::unique_ptr<::Display, DisplayCloser> dpy(XOpenDisplay(display.c_str()));
+  std::unique_ptr<::Display, DisplayCloser> dpy(xvfb::Connect(display));
   if (!dpy) throw std::runtime_error("cannot open X display " + display);
   const Window root = DefaultRootWindow(dpy.get());
   XImage* raw = XGetImage(dpy.get(), root, x, y, static_cast<unsigned>(width),

@@ -63,16 +63,14 @@ std::string ReadDisplayNumber(int fd, pid_t pid) {
 
 }  // namespace
 
-Server::Server(int width, int height) {
+Server::Server(int width, int height, int depth) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe: " + std::string(strerror(errno)));
   const std::string fdText = std::to_string(fds[1]);
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  // NOTE: without -noreset the server resets whenever its last client leaves
-  // and refuses connections meanwhile; the device opens a new connection right
-  // after closing its probe connection, which would then fail at random.
+  const std::string screen =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   std::vector<std::string> args{"Xvfb", "-displayfd", fdText, "-screen", "0", screen,
-                                "-nolisten", "tcp", "-noreset"};
+                                "-nolisten", "tcp"};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -108,17 +106,20 @@ Server::Server(int width, int height) {
   close(fds[0]);
 
   // -displayfd is written once the server listens; still, make sure.
+  ::Display* d = Connect(display_);
+  if (d == nullptr) {
+    Kill();
+    throw std::runtime_error("Xvfb on " + display_ + " accepts no connection");
+  }
+  XCloseDisplay(d);
+}
+
+::Display* Connect(const std::string& display) {
   const auto deadline = Clock::now() + kStartTimeout;
   for (;;) {
-    if (::Display* d = XOpenDisplay(display_.c_str())) {
-      XCloseDisplay(d);
-      return;
-    }
-    if (Clock::now() > deadline) {
-      Kill();
-      throw std::runtime_error("Xvfb on " + display_ + " accepts no connection");
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (::Display* d = XOpenDisplay(display.c_str())) return d;
+    if (Clock::now() > deadline) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
@@ -143,6 +144,29 @@ void Server::Kill() {
   kill(pid_, SIGKILL);
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
+}
+
+ComingAndGoing::ComingAndGoing(const std::string& display) {
+  const std::string loop =
+      "while :; do xprop -display " + display + " -root >/dev/null 2>&1; done";
+  const pid_t parent = getpid();
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork: " + std::string(strerror(errno)));
+  if (pid_ == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(126);
+    setpgid(0, 0);
+    execl("/bin/sh", "sh", "-c", loop.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  setpgid(pid_, pid_);
+}
+
+ComingAndGoing::~ComingAndGoing() {
+  if (pid_ <= 0) return;
+  kill(-pid_, SIGKILL);
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
 }
 
 }  // namespace xvfb

@@ -7,14 +7,18 @@
 
 #include <string>
 
+struct _XDisplay;
+
 namespace xvfb {
 
 class Server {
  public:
-  // Starts `Xvfb -displayfd <fd> -screen 0 <w>x<h>x24 -nolisten tcp -noreset`
-  // and waits until it accepts connections. Throws std::runtime_error when the server
-  // cannot be started (a missing Xvfb included): a test fails, never skips.
-  Server(int width, int height);
+  // Starts `Xvfb -displayfd <fd> -screen 0 <w>x<h>x<depth> -nolisten tcp` and
+  // waits until it accepts connections. Like a player's bare server, it
+  // resets whenever its last client leaves. Throws std::runtime_error when
+  // the server cannot be started (a missing Xvfb included): a test fails,
+  // never skips.
+  Server(int width, int height, int depth = 24);
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -31,6 +35,26 @@ class Server {
   pid_t pid_ = -1;
   pid_t owner_ = -1;  // a forked child (death test) must not end its parent's server
   std::string display_;
+};
+
+// A connection of a test's own (to watch windows or read pixels back). A
+// bare server refuses connections while it resets after its last client
+// left, which happens between two runs of the program, so the test tries
+// again for a while; null only when the server never answers.
+::_XDisplay* Connect(const std::string& display);
+
+// Another client of the server that connects and leaves again and again, as
+// a screenshot tool or a status bar would: the moments when it is gone are
+// the moments a bare server resets if the game holds no connection.
+class ComingAndGoing {
+ public:
+  explicit ComingAndGoing(const std::string& display);
+  ~ComingAndGoing();
+  ComingAndGoing(const ComingAndGoing&) = delete;
+  ComingAndGoing& operator=(const ComingAndGoing&) = delete;
+
+ private:
+  pid_t pid_ = -1;
 };
 
 }  // namespace xvfb

@@ -333,6 +333,49 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   EXPECT_TRUE(PixelIs(image, 900, 512, kRed));
 }
 
+// ---- The front-buffer way ---------------------------------------------------------
+// A screen without GLX_MESA_copy_sub_buffer gets a window drawn in its front
+// buffer and flushed at every present. A flight, explosions, a cloud and a
+// burning target must show there exactly what the copying way shows, at
+// every pause a player sees.
+std::vector<shot::Image> Pauses;
+void GrabEveryPause(uint16_t) {
+  X11Present();
+  Pauses.push_back(shot::Grab(Server->Display(), 0, 0, kWidth, kHeight));
+}
+
+TEST_F(Scenes, FrontBufferWayShowsTheSamePicturesAtEveryPause) {
+  std::vector<shot::Image> byWay[2];
+  for (const bool front : {false, true}) {
+    CloseGraph();
+    X11PreferFrontBuffer(front);
+    InitGraph(GraphDriver, GraphMode, "");
+    ASSERT_EQ(GraphResult(), 0);
+    EXPECT_EQ(X11PresentsByCopy(), !front);
+    ResetGame();
+    Field({{300, Target}, {700, House}, {1050, Tank}});
+    DrawScene();
+    Pauses.clear();
+    SleepMilliseconds = GrabEveryPause;
+    ShellVX = 16;
+    ShellVY = 8;
+    FlyShell();
+    SeedWith(77);
+    DrawScatteredExplosion(static_cast<int16_t>(PlayerX + ShellDX), 500);
+    DrawWreckFire(300, 500);
+    SleepMilliseconds = [](uint16_t) {};
+    DrawNuclearCloud(700, 500);
+    GrabEveryPause(0);
+    byWay[front ? 1 : 0] = std::move(Pauses);
+  }
+  X11PreferFrontBuffer(false);
+  ASSERT_EQ(byWay[0].size(), byWay[1].size());
+  ASSERT_GT(byWay[0].size(), 10u);
+  for (size_t i = 0; i < byWay[0].size(); ++i)
+    EXPECT_TRUE(byWay[0][i].pixels == byWay[1][i].pixels) << "pause " << i;
+  Save(byWay[1].back(), "front_buffer_way.png");
+}
+
 // ---- he_hit.png --------------------------------------------------------------------
 TEST_F(Scenes, HighExplosiveHitBurstsInTheAirAndSetsTheTargetOnFire) {
   // The shell stops inside the house's box 36 pixels up; the target 79

@@ -1,0 +1,36 @@
+// The window device on a bare X server, which resets whenever its last
+// client leaves and refuses connections while it does, with another client
+// coming and going all the while. A process of its own: the device must be
+// started on this server alone.
+// gtest first: Xlib's macros (None, Bool, Status) would break its templates.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "graph/graph.hpp"
+#include "graph/x11_device.hpp"
+#include "tests/support/xvfb.hpp"
+
+namespace {
+
+TEST(ResettingServer, EveryWindowOpensWhileAnotherClientComesAndGoes) {
+  xvfb::Server server(1024, 768);
+  server.Export();
+  LoadGLLibraries();
+  ClearModes();
+  RegisterX11Modes();
+  xvfb::ComingAndGoing other(server.Display());
+  for (int cycle = 0; cycle < 300; ++cycle) {
+    int16_t driver = 0, mode = 30000;
+    InitGraph(driver, mode, "");
+    ASSERT_EQ(GraphResult(), 0) << "window " << cycle;
+    SetColor(14);
+    Line(10, 20, 200, 20);
+    // Read back from the window's own buffer: a connection of the test's
+    // would keep the server from resetting.
+    ASSERT_EQ(Device.getPixel(100, 20), 14) << "window " << cycle;
+    CloseGraph();
+  }
+}
+
+}  // namespace
