@@ -1,8 +1,8 @@
-// The game as a player gets it. cmake --install into a temporary prefix puts
-// the program, the levels, the launcher, the manual page and the desktop
-// entry where a Debian game keeps them, and the launcher started from another
-// directory finds the levels and hands back the program's exit status. The
-// Debian package passes lintian.
+// The game as a player gets it. `make run` builds the game and nothing else.
+// cmake --install into a temporary prefix puts the program, the levels, the
+// launcher, the manual page and the desktop entry where a Debian game keeps
+// them, and the launcher started from another directory finds the levels and
+// hands back the program's exit status. The Debian package passes lintian.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,6 +137,8 @@ TEST_F(Installed, CampaignFindsItsLevelsAndALetterGives217) {
   EXPECT_NE(game->Seen().find("Invalid input"), std::string::npos) << pty::Visible(game->Seen());
 }
 
+// ---- What `make run` builds ----------------------------------------------------
+
 class TempDir {
  public:
   explicit TempDir(const std::string& name) {
@@ -149,6 +151,63 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The commands ninja would run for a target of a fresh tree, one per line,
+// with the tree's and the sources' paths cut out so that only the project's
+// own directories show.
+std::vector<std::string> BuildCommands(const std::string& tree, const std::string& target) {
+  const command::Result listed =
+      command::Run("ninja -C " + command::Quote(tree) + " -t commands " + target);
+  EXPECT_EQ(listed.status, 0) << listed.output;
+  std::vector<std::string> commands;
+  std::istringstream lines(listed.output);
+  for (std::string line; std::getline(lines, line);) {
+    for (const std::string& root : {std::string(ZALPOMET_SOURCE_DIR) + "/", tree + "/"}) {
+      for (size_t at; (at = line.find(root)) != std::string::npos;) line.erase(at, root.size());
+    }
+    commands.push_back(line);
+  }
+  return commands;
+}
+
+bool Mentions(const std::vector<std::string>& commands, const std::string& directory) {
+  for (const std::string& c : commands) {
+    if (c.find(directory) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// A first `make run` waits for every program it builds: it builds the game
+// alone, while a plain build (what `make check` runs) still builds the tests.
+TEST(MakeRun, BuildsTheGameAndNoTestProgram) {
+  TempDir tree("zalpomet-fresh");
+  const command::Result recipe = command::Run("make -n --no-print-directory -C " +
+                                              command::Quote(ZALPOMET_SOURCE_DIR) +
+                                              " run BUILD=" + command::Quote(tree.Path()));
+  ASSERT_EQ(recipe.status, 0) << recipe.output;
+  std::vector<std::string> builds;
+  std::istringstream lines(recipe.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("cmake --build") != std::string::npos) builds.push_back(line);
+  }
+  ASSERT_EQ(builds.size(), 1u) << recipe.output;
+  const size_t target = builds[0].find("--target ");
+  ASSERT_NE(target, std::string::npos) << builds[0];
+  const std::string name = builds[0].substr(target + 9, builds[0].find(' ', target + 9) - target - 9);
+  EXPECT_EQ(name, "zalpomet");
+
+  const command::Result configured = command::Run(
+      command::Quote(ZALPOMET_CMAKE) + " -S " + command::Quote(ZALPOMET_SOURCE_DIR) + " -B " +
+      command::Quote(tree.Path()) + " -G Ninja");
+  ASSERT_EQ(configured.status, 0) << configured.output;
+  const std::vector<std::string> play = BuildCommands(tree.Path(), name);
+  ASSERT_FALSE(play.empty());
+  EXPECT_NE(play.back().find("-o zalpomet "), std::string::npos) << play.back();
+  for (const char* other : {"tests/", "bench/", "fuzz/", "tools/"}) {
+    EXPECT_FALSE(Mentions(play, other)) << other;
+  }
+  EXPECT_TRUE(Mentions(BuildCommands(tree.Path(), "all"), "tests/"));
+}
 
 // ---- The Debian package ----------------------------------------------------------
 
