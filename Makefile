@@ -12,7 +12,7 @@ ifdef CI
 CMAKE_FLAGS += -DZALPOMET_WERROR=ON
 endif
 
-.PHONY: run check check-asan build configure deps clean fuzz bench
+.PHONY: run check check-asan build configure deps clean fuzz bench screenshots
 
 deps:
 	@scripts/install-deps.sh
@@ -43,6 +43,12 @@ check-asan: deps
 fuzz:
 	@scripts/install-deps.sh fuzz
 	@scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# The pictures of docs/screenshots, taken from the real game under a private
+# Xvfb (about two minutes: the game runs at a tenth of its speed).
+screenshots: configure
+	@cmake --build $(BUILD) --target zalpomet-screenshots
+	@$(BUILD)/tests/zalpomet-screenshots docs/screenshots
 
 bench: build
 	@./$(BUILD)/bench/zalpomet-bench
