@@ -1,4 +1,5 @@
-# The two commands of the README: `make run` plays, `make check` tests.
+# The two commands of the README: `make run` builds the game alone and plays,
+# `make check` builds everything and tests.
 # `make check` also builds the program and every test with AddressSanitizer
 # and UndefinedBehaviorSanitizer in $(ASAN_BUILD) and runs the suite there;
 # `make fuzz` runs each fuzz target for FUZZ_SECONDS (needs clang); `make bench`
@@ -11,17 +12,22 @@ ifdef CI
 CMAKE_FLAGS += -DZALPOMET_WERROR=ON
 endif
 
-.PHONY: run check check-asan build deps clean fuzz bench
+.PHONY: run check check-asan build configure deps clean fuzz bench screenshots
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
 	@cmake --build $(BUILD)
 
-run: build
-	@./$(BUILD)/zalpomet
+# Playing needs the game alone: the tests, the benchmark, the fuzz replays
+# and the level checker would triple the first start's wait.
+run: configure
+	@cmake --build $(BUILD) --target zalpomet
+	@$(BUILD)/zalpomet
 
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
@@ -37,6 +43,12 @@ check-asan: deps
 fuzz:
 	@scripts/install-deps.sh fuzz
 	@scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# The pictures of docs/screenshots, taken from the real game under a private
+# Xvfb (about two minutes: the game runs at a tenth of its speed).
+screenshots: configure
+	@cmake --build $(BUILD) --target zalpomet-screenshots
+	@$(BUILD)/tests/zalpomet-screenshots docs/screenshots
 
 bench: build
 	@./$(BUILD)/bench/zalpomet-bench

@@ -42,21 +42,63 @@ void EmitAbsolute(int column, int row) {
   Emit("H");
 }
 
+// Length of the UTF-8 letter at the front of bytes: 2 to 4 for a valid
+// multi-byte letter, 1 for anything else (ASCII, a stray continuation byte,
+// an overlong or surrogate form), which then counts byte by byte. A letter
+// cut short by the end of a write counts as whole when its bytes so far are
+// valid: the line editor echoes a typed letter one byte at a time.
+size_t LetterLength(std::string_view bytes, bool moreMayFollow) {
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  size_t length = 1;
+  unsigned char low = 0x80;  // the second byte's range excludes overlong
+  unsigned char high = 0xBF; // forms, surrogates and code points past U+10FFFF
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    if (i == bytes.size()) return moreMayFollow ? length : 1;
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) return 1;
+  }
+  return length;
+}
+
+// How many bytes at the front of run fill at most room columns without
+// parting the bytes of a letter.
+size_t WholeLetters(std::string_view run, size_t room, bool moreMayFollow) {
+  size_t at = 0;
+  while (at < run.size()) {
+    const size_t length = LetterLength(run.substr(at), moreMayFollow);
+    if (at + length > room) break;
+    at += length;
+  }
+  return std::min(at, run.size());
+}
+
 // Writes bytes that occupy a column each, breaking the run where the row is
-// full. A break may fall inside a multi-byte letter; the bytes still go out
-// unchanged and in order.
-void EmitCounted(std::string_view run) {
+// full. The break comes before a letter whose bytes would straddle it, so a
+// terminal never sees half a letter at a line end; columns are still bytes.
+// moreMayFollow: the run ends the write, and the next write may finish its
+// last letter.
+void EmitCounted(std::string_view run, bool moreMayFollow = false) {
   while (!run.empty()) {
     const int room = ScreenColumns - CursorX + 1;
     const size_t fits = room > 0 ? static_cast<size_t>(room) : 0;
-    if (run.size() <= fits) {
-      Emit(run);
-      CursorX += static_cast<int>(run.size());
-      return;
-    }
-    Emit(run.substr(0, fits));
-    CursorX += static_cast<int>(fits);
-    run.remove_prefix(fits);
+    size_t cut = WholeLetters(run, fits, moreMayFollow);
+    // A row narrower than one letter takes its bytes as they come.
+    if (cut == 0 && CursorX == 1) cut = std::min(fits, run.size());
+    Emit(run.substr(0, cut));
+    CursorX += static_cast<int>(cut);
+    run.remove_prefix(cut);
+    if (run.empty()) return;
     LineEnd();
   }
 }
@@ -275,7 +317,7 @@ using namespace console;
 void WriteText(std::string_view text) {
   size_t runStart = 0;
   auto endRun = [&](size_t at) {
-    if (at > runStart) EmitCounted(text.substr(runStart, at - runStart));
+    if (at > runStart) EmitCounted(text.substr(runStart, at - runStart), at == text.size());
     runStart = at + 1;
   };
   for (size_t i = 0; i < text.size(); ++i) {
@@ -330,9 +372,12 @@ void WriteText(std::string_view text) {
   FlushOutput();
 }
 
+// One write, so that a line ending in half a letter is not taken for a
+// letter that the next write completes.
 void WriteLine(std::string_view text) {
-  WriteText(text);
-  WriteText("\n");
+  std::string line(text);
+  line += '\n';
+  WriteText(line);
 }
 
 void ClrScr() {

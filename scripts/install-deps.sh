@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
+# dpkg-dev and file let CPack compute the package's dependencies; lintian is
+# the test that the package passes Debian's checks.
 # `install-deps.sh fuzz` adds clang and its libFuzzer run-time for `make fuzz`.
 set -euo pipefail
 packages=(
@@ -7,6 +9,7 @@ packages=(
   libx11-dev libgl-dev libgl1 libgl1-mesa-dri libglx-mesa0 libglu1-mesa
   libgtest-dev libpng-dev
   xvfb xauth x11-utils xdotool faketime
+  dpkg-dev file lintian
   # The servers players have: a compositor's XWayland, a window manager with
   # a terminal window.
   weston xwayland openbox xterm

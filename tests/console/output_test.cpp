@@ -18,16 +18,65 @@ std::string Sent(std::vector<std::string> ops, int rows = 25, int cols = 80) {
   return out;
 }
 
-const std::string kPrompt =
-    "Введите тип снаряда (1 - фугасный, 2 -бронебойный, 3 - тактический ядерный";
+// --- Wrapping by byte columns, letters kept whole -------------------------
 
-// --- Wrapping by byte columns ---------------------------------------------
+// A letter whose bytes would straddle the last column moves to the next row
+// whole; a line end never stands between the bytes of a letter.
+struct Wrapped {
+  int cols;
+  std::vector<std::string> ops;
+  std::string bytes;
+};
 
-TEST(Wrap, ShellPromptOn80Columns) {
-  ASSERT_EQ(kPrompt.size(), 128u);
-  // The break falls inside a two-byte letter: bytes go out unchanged.
-  const std::string expected = kPrompt.substr(0, 80) + "\r\n" + kPrompt.substr(80) + "{cursor 49 2}";
-  EXPECT_EQ(Visible(Sent({"write:" + kPrompt, "cursor"})), Visible(expected));
+TEST(Wrap, ALetterThatWouldStraddleTheLastColumnStartsTheNextRow) {
+  const std::string prompt =
+      "Введите тип снаряда (1 - фугасный, 2 -бронебойный, 3 - тактический ядерный";
+  const std::string briefing =
+      "Разведка: 2 танка у реки в 600 шагах, за холмом корректировщик. "
+      "Бейте сначала по дальней группе, потом по ближней.";
+  ASSERT_EQ(prompt.size(), 128u);
+  const Wrapped cases[] = {
+      // Byte 80 is the second byte of "н": 79 bytes, then the letter.
+      {80, {"write:" + prompt, "cursor"},
+       "Введите тип снаряда (1 - фугасный, 2 -бронебой\r\n"
+       "ный, 3 - тактический ядерный{cursor 50 2}"},
+      {100, {"write:" + prompt, "cursor"},
+       "Введите тип снаряда (1 - фугасный, 2 -бронебойный, 3 - такт\r\n"
+       "ический ядерный{cursor 30 2}"},
+      // A row broken one byte early shifts every later break.
+      {50, {"line:" + briefing, "cursor"},
+       "Разведка: 2 танка у реки в 600 \r\n"  // 50 bytes
+       "шагах, за холмом корректиро\r\n"      // 50
+       "вщик. Бейте сначала по даль\r\n"      // 49
+       "ней группе, потом по ближне\r\n"      // 49
+       "й.\r\n{cursor 1 6}"},
+      // Three- and four-byte letters.
+      {10, {"write:12345678€x", "cursor"}, "12345678\r\n€x{cursor 5 2}"},
+      {10, {"write:1234567\xF0\x9F\x98\x80", "cursor"}, "1234567\r\n\xF0\x9F\x98\x80{cursor 5 2}"},
+      // A letter that ends a full row exactly is not moved.
+      {10, {"write:12345678ж", "cursor"}, "12345678ж{cursor 11 1}"},
+      // The line editor echoes a letter byte by byte in separate writes: the
+      // first byte already knows the letter will not fit.
+      {10, {"write:123456789", "write:\\xD0", "write:\\xB6", "cursor"}, "123456789\r\nж{cursor 3 2}"},
+      // Invalid UTF-8 is broken byte-wise, as before: a lead byte followed
+      // by ASCII or by a control byte, an overlong form, a surrogate.
+      {10, {"write:123456789\\xD0x", "cursor"}, "123456789\xD0\r\nx{cursor 2 2}"},
+      {10, {"line:123456789\\xD0", "cursor"}, "123456789\xD0\r\n{cursor 1 2}"},
+      {10, {"write:123456789\\xC0\\x80", "cursor"}, "123456789\xC0\r\n\x80{cursor 2 2}"},
+      {10, {"write:12345678\\xED\\xA0\\x80", "cursor"}, "12345678\xED\xA0\r\n\x80{cursor 2 2}"},
+      // A row narrower than one letter takes its bytes as they come.
+      {2, {"write:€", "cursor"}, "\xE2\x82\r\n\xAC{cursor 2 2}"},
+  };
+  for (const Wrapped& w : cases) {
+    EXPECT_EQ(Visible(Sent(w.ops, 25, w.cols)), Visible(w.bytes)) << w.cols << " " << w.ops[0];
+  }
+}
+
+// What a person types is echoed whole as well.
+TEST(Wrap, TypedLetterAtTheLastColumnIsEchoedOnTheNextRow) {
+  auto session = Start(Ops({"goto:80,1", "char"}));
+  session->Write("жx\r");
+  EXPECT_EQ(Visible(Output(*session)), Visible("\033[79C\r\nжx\r\n{char 208}"));
 }
 
 TEST(Wrap, RowBoundaries) {

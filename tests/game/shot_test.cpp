@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "game/shot.hpp"
 #include "game/state.hpp"
+#include "game/turn.hpp"
 #include "tests/support/recording.hpp"
 
 namespace {
@@ -229,6 +232,40 @@ TEST_F(FlyShellTest, NoLevelObjectsLeavesTheGroundTestAlone) {
   Fly(20, 10);
   EXPECT_EQ(ShellStep, 12);
   EXPECT_EQ(ShellY, -11);
+}
+
+// ---- The manual's table ----
+
+// The manual page tells players the ranges at 45 degrees; typed speeds go
+// through the game's own launch rule and fly with nothing in the way.
+std::vector<int> TableRow(const std::string& page, const std::string& name) {
+  std::vector<int> row;
+  const size_t at = page.find("\n" + name + ";");
+  if (at == std::string::npos) return row;
+  std::istringstream cells(page.substr(at + name.size() + 2, page.find('\n', at + 1) - at - name.size() - 2));
+  for (std::string cell; std::getline(cells, cell, ';');) row.push_back(std::stoi(cell));
+  return row;
+}
+
+TEST_F(FlyShellTest, TheManualsRangesAt45DegreesAreWhatTheGameFlies) {
+  std::ifstream file(std::string(ZALPOMET_SOURCE_DIR) + "/dist/zalpomet.6");
+  std::stringstream page;
+  page << file.rdbuf();
+  const std::vector<int> speeds = TableRow(page.str(), "speed");
+  const std::vector<int> velocities = TableRow(page.str(), "vx, vy");
+  const std::vector<int> ranges = TableRow(page.str(), "range");
+  ASSERT_GE(speeds.size(), 5u);
+  ASSERT_EQ(velocities.size(), speeds.size());
+  ASSERT_EQ(ranges.size(), speeds.size());
+  for (size_t i = 0; i < speeds.size(); ++i) {
+    LaunchSpeed = static_cast<int16_t>(speeds[i]);
+    LaunchAngle = 45;
+    ComputeLaunchValues();
+    EXPECT_EQ(ShellVX, velocities[i]) << speeds[i];
+    EXPECT_EQ(ShellVY, velocities[i]) << speeds[i];
+    Fly(ShellVX, ShellVY);
+    EXPECT_EQ(PlayerX + ShellDX, ranges[i]) << speeds[i];
+  }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <png.h>
 
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
 
 #include "tests/support/xvfb.hpp"
@@ -26,19 +25,18 @@ uint8_t Channel(unsigned long pixel, unsigned long mask) {
   return static_cast<uint8_t>(value * 255 / max);
 }
 
-struct DisplayCloser {
-  void operator()(::Display* d) const { XCloseDisplay(d); }
-};
-
 }  // namespace
 
-Image Grab(const std::string& display, int x, int y, int width, int height) {
-  std::unique_ptr<::Display, DisplayCloser> dpy(xvfb::Connect(display));
-  if (!dpy) throw std::runtime_error("cannot open X display " + display);
-  const Window root = DefaultRootWindow(dpy.get());
-  XImage* raw = XGetImage(dpy.get(), root, x, y, static_cast<unsigned>(width),
+Screen::Screen(const std::string& display) : display_(xvfb::Connect(display)) {
+  if (display_ == nullptr) throw std::runtime_error("cannot open X display " + display);
+}
+
+Screen::~Screen() { XCloseDisplay(display_); }
+
+Image Screen::Grab(int x, int y, int width, int height) const {
+  XImage* raw = XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(width),
                           static_cast<unsigned>(height), AllPlanes, ZPixmap);
-  if (raw == nullptr) throw std::runtime_error("XGetImage failed on " + display);
+  if (raw == nullptr) throw std::runtime_error("XGetImage failed on " + std::string(DisplayString(display_)));
   Image image{width, height, {}};
   image.pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int row = 0; row < height; ++row) {
@@ -50,6 +48,10 @@ Image Grab(const std::string& display, int x, int y, int width, int height) {
   }
   XDestroyImage(raw);
   return image;
+}
+
+Image Grab(const std::string& display, int x, int y, int width, int height) {
+  return Screen(display).Grab(x, y, width, height);
 }
 
 Rgb ReadPixel(const std::string& display, int x, int y) {

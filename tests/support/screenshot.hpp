@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+struct _XDisplay;  // Xlib's Display, without Xlib's macros in every test
+
 namespace shot {
 
 struct Rgb {
@@ -22,6 +24,21 @@ struct Image {
   int height = 0;
   std::vector<Rgb> pixels;
   Rgb At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+// One connection to a display kept for many readings, for a caller that
+// watches the screen closely (a connection per reading would flood the
+// server). Throws std::runtime_error when the display cannot be opened.
+class Screen {
+ public:
+  explicit Screen(const std::string& display);
+  ~Screen();
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+  Image Grab(int x, int y, int width, int height) const;
+
+ private:
+  ::_XDisplay* display_;
 };
 
 // Throw std::runtime_error when the display cannot be opened or read.
