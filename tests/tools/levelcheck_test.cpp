@@ -272,8 +272,33 @@ TEST(Bot, ReportsBothExtremes) {
   const Outcome run = Checker({"--play", "5", easy, deadly});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find(easy + ": won 5 of 5 seeds (100%)"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("reached 0; first reply kills 0;"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find(deadly + ": won 0 of 5 seeds (0%)"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("lost: killed 5,"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("lost: killed 5, out of shells 0, reached 0; first reply kills 5;"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(Bot, AWastedFirstShotLeavesEverythingStanding) {
+  TempDir dir;
+  // Two targets 100 pixels apart leave a harmless landing only short of the
+  // first one or beyond the second: the target is whole at the second shot.
+  const std::string file = dir.Write("two.lvl", "2 50 5 0 0 1000 300 0 400 0\nText\n");
+  const Outcome run = Checker({"--play", "3", "--waste-first", "--trace", file});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("turn 1: shell 1 at"), std::string::npos) << run.output;
+  std::istringstream lines(run.output);
+  std::string line, previous;
+  int wasted = 0;
+  while (std::getline(lines, line)) {
+    if (previous.find("turn 1: shell 1 wasted") != std::string::npos) {
+      ++wasted;
+      EXPECT_EQ(line.find("  turn 2: shell 1 at x 300 (object 1, health 100)"), 0u) << run.output;
+    }
+    previous = line;
+  }
+  EXPECT_EQ(wasted, 3) << run.output;
+  EXPECT_NE(run.output.find(file + ": won 3 of 3 seeds"), std::string::npos) << run.output;
 }
 
 TEST(Bot, PlaysOnlySoundLevels) {
