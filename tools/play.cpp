@@ -175,7 +175,8 @@ bool Harmless(int16_t x) {
   ApplyShellDamage(x);
   ApplySplash(x);
   bool harmless = PlayerHealth == savedHealth;
-  for (int i = 1; i <= UnitCount; ++i) harmless = harmless && Units[i].health == savedUnits[i].health;
+  for (int i = 1; i <= UnitCount; ++i)
+    harmless = harmless && Units[i].health == savedUnits[i].health;
   Units = savedUnits;
   PlayerHealth = savedHealth;
   return harmless;
