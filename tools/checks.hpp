@@ -7,9 +7,9 @@
 
 namespace checks {
 
-// The right-most x an object may stand at: the whole battlefield then fits
-// the smallest window the game opens (800 pixels wide).
-inline constexpr int kMaxObjectX = 780;
+// The longest briefing line that fits the 80-column terminal before the
+// console wraps it.
+inline constexpr size_t kMaxBriefingBytes = 79;
 // Typed speeds the reachability search tries (angles are 1..89).
 inline constexpr int kMaxSpeed = 100;
 

@@ -1,7 +1,10 @@
-// The headless display mode and the virtual clock of the level checker.
-// Writes the mode registry, the CloseGraph handler and the console's two test
-// seams (SleepMilliseconds, ClockSeconds).
+// The headless display mode and the virtual clock of the level checker; the
+// mode's device draws nothing but can measure what it is given. Writes the
+// mode registry, the CloseGraph handler and the console's two test seams
+// (SleepMilliseconds, ClockSeconds).
 #include "tools/headless.hpp"
+
+#include <algorithm>
 
 #include "console/console.hpp"
 #include "graph/graph.hpp"
@@ -15,17 +18,40 @@ uint64_t SleptMs = 0;
 int64_t ClockBase = 0;
 int64_t ExtraSeconds = 0;
 
-// Every primitive is accepted and dropped. Supplying the line and ellipse
-// entries keeps the layer's generic versions (one pixel call per pixel) off
-// the path, which is what keeps a whole level well under a second.
-void NoPixel(int16_t, int16_t, uint16_t) {}
-void NoPutPixel(int16_t, int16_t) {}
+bool Measuring = false;
+Box Measured;
+
+void Widen(int x, int y) {
+  if (!Measuring) return;
+  if (Measured.Empty()) {
+    Measured = {x, y, x, y};
+    return;
+  }
+  Measured.left = std::min(Measured.left, x);
+  Measured.right = std::max(Measured.right, x);
+  Measured.top = std::min(Measured.top, y);
+  Measured.bottom = std::max(Measured.bottom, y);
+}
+
+// Every primitive is dropped after widening the measured box. Supplying the
+// line and ellipse entries keeps the layer's generic versions (one pixel call
+// per pixel) off the path, which is what keeps a whole level well under a
+// second.
+void NoPixel(int16_t x, int16_t y, uint16_t) { Widen(x, y); }
+void NoPutPixel(int16_t x, int16_t y) { Widen(x, y); }
 uint16_t NoGetPixel(int16_t, int16_t) { return 0; }
 void NoSetPalette(uint16_t, uint16_t, uint16_t, uint16_t) {}
 void NoGetPalette(uint16_t, uint16_t& r, uint16_t& g, uint16_t& b) { r = g = b = 0; }
-void NoLine(int16_t, int16_t, int16_t, int16_t) {}
-void NoEllipse(int16_t, int16_t, uint16_t, uint16_t, int16_t, int16_t, FillRowFn) {}
-void NoRow(int16_t, int16_t, int16_t) {}
+void NoLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
+  Widen(x1, y1);
+  Widen(x2, y2);
+}
+void NoEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t, int16_t, FillRowFn) {
+  Widen(x - rx, y - ry);
+  Widen(x + rx, y + ry);
+}
+void NoRow(int16_t x1, int16_t x2, int16_t y) { NoLine(x1, y, x2, y); }
+void NoColumn(int16_t x, int16_t y1, int16_t y2) { NoLine(x, y1, x, y2); }
 void NoClear() {}
 
 // Like the window device, a second opening while open fails, so a path of
@@ -65,7 +91,7 @@ DisplayMode HeadlessMode() {
       .drawEllipse = NoEllipse,
       .fillRow = NoRow,
       .horizontalLine = NoRow,
-      .verticalLine = [](int16_t, int16_t, int16_t) {},
+      .verticalLine = NoColumn,
       .clearWindow = NoClear,
       .openMode = OpenMode,
   };
@@ -89,6 +115,16 @@ void OpenWindow() {
 }
 
 bool WindowOpen() { return Open; }
+
+void BeginMeasure() {
+  Measuring = true;
+  Measured = Box{};
+}
+
+Box EndMeasure() {
+  Measuring = false;
+  return Measured;
+}
 
 uint64_t VirtualMs() { return SleptMs; }
 

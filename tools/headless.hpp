@@ -7,10 +7,21 @@
 
 namespace headless {
 
-// The headless window is 800 by 600, the smallest window the campaign is
-// laid out for (every object at x <= 780).
+// The headless window is 800 by 600, the window of a 1366x768 or 1024x768
+// screen: the campaign is laid out for it (every drawing within x 0..799).
 inline constexpr uint16_t kMaxX = 799;
 inline constexpr uint16_t kMaxY = 599;
+
+// The smallest rectangle holding everything drawn while measuring, in window
+// pixels (inclusive); empty when nothing was drawn.
+struct Box {
+  int left = 0, top = 0, right = -1, bottom = -1;
+  bool Empty() const { return right < left; }
+  bool Inside(const Box& other) const {
+    return !Empty() && left >= other.left && right <= other.right && top >= other.top &&
+           bottom <= other.bottom;
+  }
+};
 
 // Makes the headless mode the only registered one, installs its CloseGraph
 // and the virtual clock. Drawing still needs InitGraph, exactly as in the
@@ -19,6 +30,11 @@ void Install();
 // Opens the headless window as the game does (driver 0, mode 30000).
 void OpenWindow();
 bool WindowOpen();
+
+// Between these two calls every primitive the device receives widens the box
+// (unclipped: a line past the window's edge counts to its end).
+void BeginMeasure();
+Box EndMeasure();
 
 // Virtual milliseconds slept since Install or the last reset.
 uint64_t VirtualMs();

@@ -2,11 +2,13 @@
 // catalogue, flight and damage rules, and with --play lets a simple aiming
 // bot play each sound level through the game's PlayLevel for many seeds.
 //
-//   zalpomet-levelcheck [--play N [--first-seed S] [--until-mixed] [--trace]] FILE...
+//   zalpomet-levelcheck [--play N [--first-seed S] [--until-mixed] [--waste-first]
+//                        [--trace]] FILE...
 //
 // --until-mixed stops playing a level once it has been both won and lost
-// (a quick proof that it is neither trivial nor impossible); --trace shows
-// every shot of the bot.
+// (a quick proof that it is neither trivial nor impossible); --waste-first
+// makes the bot's first shot hit nothing (what the enemy's first reply does
+// to a player who missed); --trace shows every shot of the bot.
 //
 // Exit status: 0 when every file is sound, 1 when any problem was reported,
 // 2 for a usage error.
@@ -28,8 +30,8 @@ FILE* Report = stdout;
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: zalpomet-levelcheck [--play N [--first-seed S] [--until-mixed] [--trace]] "
-               "FILE...\n");
+               "usage: zalpomet-levelcheck [--play N [--first-seed S] [--until-mixed] "
+               "[--waste-first] [--trace]] FILE...\n");
   return 2;
 }
 
@@ -43,7 +45,7 @@ bool UntilMixed = false;
 bool TraceShots = false;
 
 void PlayFile(const std::string& path, long seeds, long firstSeed) {
-  int won = 0, turns = 0, wonTurns = 0;
+  int won = 0, turns = 0, wonTurns = 0, firstReplyKills = 0;
   long played = 0;
   int endings[4] = {0, 0, 0, 0};
   const auto start = std::chrono::steady_clock::now();
@@ -54,6 +56,7 @@ void PlayFile(const std::string& path, long seeds, long firstSeed) {
     ++played;
     ++endings[static_cast<int>(r.ending)];
     turns += r.turns;
+    if (r.FirstReplyKill()) ++firstReplyKills;
     if (r.ending == play::Ending::Won) {
       ++won;
       wonTurns += r.turns;
@@ -64,10 +67,10 @@ void PlayFile(const std::string& path, long seeds, long firstSeed) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(Report,
                "%s: won %d of %ld seeds (%.0f%%), mean turns %.1f (won %.1f); lost: killed %d, "
-               "out of shells %d, reached %d; %.0f ms per play\n",
+               "out of shells %d, reached %d; first reply kills %d; %.0f ms per play\n",
                path.c_str(), won, played, 100.0 * won / n, turns / n,
                won ? double(wonTurns) / won : 0.0, endings[1], endings[2], endings[3],
-               ms / n);
+               firstReplyKills, ms / n);
   std::fflush(Report);
 }
 
@@ -82,6 +85,8 @@ int main(int argc, char** argv) {
       if (!Count(argv[++i], 1, seeds)) return Usage();
     } else if (arg == "--until-mixed") {
       UntilMixed = true;
+    } else if (arg == "--waste-first") {
+      play::SetWasteFirst(true);
     } else if (arg == "--trace") {
       TraceShots = true;
     } else if (arg == "--first-seed" && i + 1 < argc) {

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "console/console.hpp"
+#include "game/effects.hpp"
 #include "game/state.hpp"
 #include "game/turn.hpp"
 #include "game/units.hpp"
@@ -53,6 +54,7 @@ int AimX = 0;          // where the coming shot should land
 int AimAt = 0;         // object aimed at
 std::array<int, MaxUnits + 1> ShotsAt{};
 FILE* Trace = nullptr;
+bool WasteFirst = false;
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "zalpomet-levelcheck: %s\n", what);
@@ -165,16 +167,64 @@ int Noisy(int value, double spread) {
   return value + static_cast<int>(std::lround(error(Hand)));
 }
 
-// Aims through trial flights against the boxes the coming turn will draw,
-// then types the shot with a human hand's error.
-std::string ChooseLaunch() {
+// Whether the chosen shell bursting at x would cost nothing at all, by the
+// game's own damage and splash rules run on the state and then undone.
+bool Harmless(int16_t x) {
+  const auto savedUnits = Units;
+  const int16_t savedHealth = PlayerHealth;
+  ApplyShellDamage(x);
+  ApplySplash(x);
+  bool harmless = PlayerHealth == savedHealth;
+  for (int i = 1; i <= UnitCount; ++i)
+    harmless = harmless && Units[i].health == savedUnits[i].health;
+  Units = savedUnits;
+  PlayerHealth = savedHealth;
+  return harmless;
+}
+
+// The opening miss: of the shots typed at 45 degrees, the harmless one that
+// lands nearest the bot's aim, typed exactly.
+std::string WasteLaunch() {
+  aim::Flight best;
+  int bestMiss = -1;
+  for (int16_t speed = 1; speed <= 200; ++speed) {
+    const aim::Flight f = aim::Trial(speed, 45);
+    const int miss = std::abs(f.impactX - AimX);
+    if (Harmless(f.impactX) && (bestMiss < 0 || miss < bestMiss)) {
+      best = f;
+      bestMiss = miss;
+    }
+  }
+  if (bestMiss < 0) Fail("no harmless first shot for --waste-first");
+  if (Trace != nullptr)
+    std::fprintf(Trace, "  turn 1: shell %d wasted: typed %d 45, lands %d; gun %d\n", ShellKind,
+                 best.speed, best.impactX, PlayerHealth);
+  return std::to_string(best.speed) + " 45\n";
+}
+
+// The boxes as the coming turn's drawing will set them, on a copy of the
+// state the drawing writes.
+template <typename Decide>
+std::string WithTurnBoxes(Decide decide) {
   const auto savedUnits = Units;
   const int16_t savedSeen = SpotterSeen, savedIndex = SpotterIndex;
-  DrawAllUnits();  // the boxes as the turn's drawing will set them
-  const aim::Flight f = aim::Best(static_cast<int16_t>(AimX));
+  DrawAllUnits();
+  std::string answer = decide();
   Units = savedUnits;
   SpotterSeen = savedSeen;
   SpotterIndex = savedIndex;
+  return answer;
+}
+
+// Aims through trial flights against the boxes the coming turn will draw,
+// then types the shot with a human hand's error.
+std::string ChooseLaunch() {
+  if (WasteFirst && Shots == 0) return WithTurnBoxes(WasteLaunch);
+  aim::Flight f;
+  WithTurnBoxes([&f] {
+    f = aim::Best(static_cast<int16_t>(AimX));
+    return std::string();
+  });
   const double hand = std::max(kBestHand, 1.0 - kLearning * ShotsAt[AimAt]);
   ++ShotsAt[AimAt];
   const int speed = std::max(1, Noisy(f.speed, kSpeedSpread * hand));
@@ -241,6 +291,7 @@ void Hook() {
 }  // namespace
 
 void SetTrace(FILE* out) { Trace = out; }
+void SetWasteFirst(bool waste) { WasteFirst = waste; }
 
 void Setup() {
   int pipeFds[2];
@@ -288,6 +339,11 @@ Result Play(const std::string& path, uint32_t seed) {
     r.ending = Ending::OutOfShells;
   else
     r.ending = Ending::Reached;
+  if (Trace != nullptr) {
+    const char* names[] = {"won", "killed", "out of shells", "reached"};
+    std::fprintf(Trace, "  end: %s after %d shots; gun %d, threat %d\n",
+                 names[static_cast<int>(r.ending)], Shots, PlayerHealth, ThreatLevel);
+  }
   return r;
 }
 

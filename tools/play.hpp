@@ -13,6 +13,10 @@ enum class Ending { Won, Killed, OutOfShells, Reached };
 struct Result {
   Ending ending = Ending::Killed;
   int turns = 0;  // shots fired
+  // Killed, or reached, in the enemy's first reply (the end of turn 1).
+  bool FirstReplyKill() const {
+    return turns == 1 && (ending == Ending::Killed || ending == Ending::Reached);
+  }
 };
 
 // Makes standard input a pipe the bot writes into and standard output a
@@ -23,6 +27,11 @@ void Setup();
 // Writes every shot of the bot (aim, typed values, the gun's hit points)
 // to out; null stops it.
 void SetTrace(FILE* out);
+
+// With waste on, the bot's first shot of every game hits nothing: the shell
+// it chose lands where it costs no object and the gun no hit point, as a
+// player's opening miss would, so the enemy's first reply meets a full field.
+void SetWasteFirst(bool waste);
 
 // Plays the level file once. The seed decides the clock the game reads (and
 // so every random draw of the enemy) and the bot's own aiming errors.

@@ -101,7 +101,7 @@ bool ValidUtf8(const std::string& s) {
 
 // ---- the shipped campaign ---------------------------------------------------
 
-TEST(Campaign, TwelveLevelsLaidOutForAn800PixelWindow) {
+TEST(Campaign, TwelveLevelsWithShortBriefings) {
   const std::vector<std::string> files = ShippedLevels();
   ASSERT_GE(files.size(), 12u);
   int nuclearTotal = 0;
@@ -116,13 +116,12 @@ TEST(Campaign, TwelveLevelsLaidOutForAn800PixelWindow) {
     nuclearTotal += l.nuclear;
     for (const auto& [x, kind] : l.objects) {
       EXPECT_GT(x, l.gun);
-      EXPECT_LE(x, 780);
       EXPECT_GE(kind, 0);
       EXPECT_LE(kind, 11);
     }
     bool text = false;
     for (const std::string& line : l.briefing) {
-      EXPECT_LE(line.size(), 255u) << line;
+      EXPECT_LE(line.size(), 79u) << line;
       EXPECT_TRUE(ValidUtf8(line)) << line;
       if (!line.empty()) text = true;
     }
@@ -159,7 +158,10 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
       // Two objects need ten numbers; the file has eight.
       {"short", "2 50 3 0 0 1000 300 0\n", "item 9: missing: the file ends after 8 of 10 numbers"},
       // Object 1's x is item 7, its kind item 8; object 2's x is item 9.
-      {"beyond", "1 50 3 0 0 1000 781 0\nText\n", "item 7: object 1 (kind 0 at x 781) beyond x 780"},
+      // A spotter truck's deployed lattice reaches 100 pixels right of its x.
+      {"beyond", "3 50 8 2 0 1000 760 11 400 5 600 9\nText\n", "item 7: object 1 (kind 11 at x 760) drawn over x 730..860, outside the window's columns 0..799"},
+      // A soldier standing inside an armoured car's outline cannot be seen.
+      {"inside", "2 50 8 2 0 1000 400 4 410 8\nText\n", "item 9: object 2 (kind 8 at x 410) drawn wholly inside the outline of object 1 (kind 4 at x 400)"},
       {"left", "2 400 3 0 0 1000 500 0 300 0\nText\n", "item 9: object 2 (kind 0 at x 300) not right of the gun (x 400)"},
       // Shells fly towards larger x: nothing lands behind the gun.
       {"behind", "2 400 3 0 0 1000 500 0 300 0\nText\n", "item 9: object 2 (kind 0 at x 300) cannot be hit by any shot"},
@@ -168,7 +170,7 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
       {"stock", "1 50 3 -2 0 1000 300 0\nText\n", "item 4: negative armour-piercing stock (-2)"},
       {"noshells", "1 50 0 0 0 1000 300 0\nText\n", "item 3: no shells at all"},
       {"gunhp", "1 50 3 0 0 0 300 0\nText\n", "item 6: gun hit points 0, at least 1"},
-      {"gunx", "1 10 3 0 0 1000 300 0\nText\n", "item 2: gun at x 10"},
+      {"gunx", "1 10 3 0 0 1000 300 0\nText\n", "item 2: gun at x 10: drawn over x -13..30, outside the window's columns 0..799"},
       // An armoured car 20 pixels from the gun reaches it with its first
       // pixel of movement (contact below 20).
       {"close", "1 50 3 2 0 1000 70 4\nText\n", "item 7: object 1 (kind 4 at x 70) moves and starts within 20 pixels"},
@@ -179,6 +181,8 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
       // only with a third shell over.
       {"shells2", "1 50 0 2 0 1000 400 2\nText\n", "item 3: the shells (0 high-explosive, 2 armour-piercing"},
       {"long", "1 50 3 0 0 1000 300 0\n" + std::string(300, 'a') + "\n", "line 2: 300 bytes of briefing; the game shows only the first 255"},
+      // Forty Cyrillic letters are 80 bytes: the 80-column terminal wraps them.
+      {"wide", "1 50 3 0 0 1000 300 0\nText\n" + [] { std::string s; for (int i = 0; i < 40; ++i) s += "ж"; return s; }() + "\n", "line 3: 80 bytes; at most 79"},
       // A Cyrillic letter is two bytes: 128 of them put the cut after byte 255,
       // inside the 128th.
       {"cut", "1 50 3 0 0 1000 300 0\n" + [] { std::string s; for (int i = 0; i < 128; ++i) s += "ж"; return s; }() + "\n", "line 2: the cut at 255 bytes falls inside a letter"},
@@ -200,15 +204,17 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
 TEST(Checker, SoundNeighboursOfTheFaultsPass) {
   TempDir dir;
   const std::vector<std::string> files = {
-      // 780 is still inside; a car 21 pixels away makes its first step safely.
-      dir.Write("edge.lvl", "1 50 3 0 0 1000 780 0\nText\n"),
+      // The deployed lattice of a truck at 699 ends in the last column; two
+      // objects side by side may overlap as long as neither hides in the
+      // other. A car 21 pixels away makes its first step safely.
+      dir.Write("edge.lvl", "3 50 8 2 0 1000 699 11 400 4 430 8\nText\n"),
       dir.Write("car.lvl", "1 50 3 2 0 1000 71 4\nText\n"),
       // A second high-explosive shell leaves one over after the hit on the hut.
       dir.Write("hut.lvl", "1 50 2 0 0 1000 300 1\nText\n"),
       dir.Write("house.lvl", "1 50 0 3 0 1000 400 2\nText\n"),
       // Numbers may be spread over lines in any way; CR LF ends lines too.
       dir.Write("spread.lvl", "1\r\n50 2\r\n0\r\n0 1000\r\n300\r\n1\r\nТекст\r\n"),
-      dir.Write("cut.lvl", "1 50 3 0 0 1000 300 0\n" + std::string(255, 'a') + "\n"),
+      dir.Write("wide.lvl", "1 50 3 0 0 1000 300 0\na" + [] { std::string s; for (int i = 0; i < 39; ++i) s += "ж"; return s; }() + "\n"),
   };
   const Outcome run = Checker(files);
   EXPECT_EQ(run.status, 0) << run.output;
@@ -272,8 +278,33 @@ TEST(Bot, ReportsBothExtremes) {
   const Outcome run = Checker({"--play", "5", easy, deadly});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find(easy + ": won 5 of 5 seeds (100%)"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("reached 0; first reply kills 0;"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find(deadly + ": won 0 of 5 seeds (0%)"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("lost: killed 5,"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("lost: killed 5, out of shells 0, reached 0; first reply kills 5;"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(Bot, AWastedFirstShotLeavesEverythingStanding) {
+  TempDir dir;
+  // Two targets 100 pixels apart leave a harmless landing only short of the
+  // first one or beyond the second: the target is whole at the second shot.
+  const std::string file = dir.Write("two.lvl", "2 50 5 0 0 1000 300 0 400 0\nText\n");
+  const Outcome run = Checker({"--play", "3", "--waste-first", "--trace", file});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("turn 1: shell 1 at"), std::string::npos) << run.output;
+  std::istringstream lines(run.output);
+  std::string line, previous;
+  int wasted = 0;
+  while (std::getline(lines, line)) {
+    if (previous.find("turn 1: shell 1 wasted") != std::string::npos) {
+      ++wasted;
+      EXPECT_EQ(line.find("  turn 2: shell 1 at x 300 (object 1, health 100)"), 0u) << run.output;
+    }
+    previous = line;
+  }
+  EXPECT_EQ(wasted, 3) << run.output;
+  EXPECT_NE(run.output.find(file + ": won 3 of 3 seeds"), std::string::npos) << run.output;
 }
 
 TEST(Bot, PlaysOnlySoundLevels) {
