@@ -17,7 +17,6 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -194,14 +193,18 @@ class Weston {
                                  "--width=1024", "--height=768", "--socket=zalpomet",
                                  "--log=" + log},
         std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtime_}, runtime_ + "/out.log");
-    const std::regex listening("xserver listening on display (:[0-9]+)");
+    const std::string listening = "xserver listening on display :";
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (display_.empty() && std::chrono::steady_clock::now() < deadline) {
       std::stringstream text;
       text << std::ifstream(log).rdbuf();
       const std::string s = text.str();
-      std::smatch m;
-      if (std::regex_search(s, m, listening)) display_ = m[1];
+      if (const auto at = s.find(listening); at != std::string::npos) {
+        const auto digits = at + listening.size();
+        const auto end = s.find_first_not_of("0123456789", digits);
+        if (end != std::string::npos && end > digits)
+          display_ = ":" + s.substr(digits, end - digits);
+      }
       if (!child_->Running()) break;
       std::this_thread::sleep_for(50ms);
     }
