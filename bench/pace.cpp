@@ -1,11 +1,10 @@
 // The counting sleep, the clock and the medians of the benchmark. Writes the
-// console's SleepMilliseconds seam.
+// console's Delay seams.
 #include "bench/pace.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <ctime>
+#include <cmath>
 
 #include "console/console.hpp"
 #include "graph/graph.hpp"
@@ -18,14 +17,21 @@ uint64_t Delayed = 0;
 double Presenting = 0;  // ms spent making the drawing visible
 double Oversleep = 0;   // ms slept beyond what was asked
 
-// The same sleep as Delay's own: the ratio is only honest when the program
-// really waits as long as it asks.
-void CountingSleep(uint16_t ms) {
-  Delayed += ms;
+int64_t LastRead = 0;  // Delay's clock, when it last asked for the time
+
+int64_t CountingClock() {
+  LastRead = MonotonicNanoseconds();
+  return LastRead;
+}
+
+// Delay's own sleep, counted: the ratio is only honest when the program
+// really waits as long as it asks. Delay asks for a deadline its delay after
+// its clock's time.
+void CountingSleep(int64_t deadline) {
+  const double ms = static_cast<double>(deadline - LastRead) / 1e6;
+  Delayed += static_cast<uint64_t>(std::llround(ms));
   const double start = NowMs();
-  timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
+  SleepUntilNanoseconds(deadline);
   Oversleep += NowMs() - start - ms;
 }
 
@@ -38,7 +44,8 @@ void TimedPresent() {
 }  // namespace
 
 void Install() {
-  SleepMilliseconds = CountingSleep;
+  DelayClock = CountingClock;
+  DelaySleepUntil = CountingSleep;
   SetPresentHook(TimedPresent);
 }
 

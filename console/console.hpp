@@ -57,9 +57,18 @@ inline uint32_t RandSeed = 0;
 int32_t Random(int32_t n);
 void Randomize();
 
-// Test seams: the sleep behind Delay and the clock behind Randomize.
-inline void (*SleepMilliseconds)(uint16_t ms) = nullptr;  // null: real sleep
-inline int64_t (*ClockSeconds)() = nullptr;               // null: time()
+// The clock behind Delay (CLOCK_MONOTONIC, in nanoseconds) and its sleep
+// until a moment on that clock.
+int64_t MonotonicNanoseconds();
+void SleepUntilNanoseconds(int64_t deadline);
+
+// Test seams. A virtual clock puts its own time behind Delay, moving it only
+// when slept on (every sleep is then exactly the delay asked, and the time is
+// their sum); the benchmark wraps the real ones to time them.
+inline int64_t (*DelayClock)() = MonotonicNanoseconds;
+inline void (*DelaySleepUntil)(int64_t deadline) = SleepUntilNanoseconds;
+// The clock behind Randomize.
+inline int64_t (*ClockSeconds)() = nullptr;  // null: time()
 
 // The console's view of the terminal, for tests and for the level checker.
 int ConsoleColumns();

@@ -15,6 +15,9 @@ std::mt19937 Generator;
 uint32_t GeneratorSeed = 0;
 bool GeneratorSeeded = false;
 
+constexpr int64_t kNanosecondsPerMs = 1'000'000;
+constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
+
 // Linux lets a sleep run up to 50 us late by default so that wake-ups can be
 // batched; across the hundreds of 5 and 10 ms sleeps of an animation that
 // adds up to a visible share of its pace. A nanosecond of slack makes each
@@ -23,17 +26,29 @@ bool AskForPunctualSleeps() { return prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL
 
 }  // namespace
 
+int64_t MonotonicNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * kNanosecondsPerSecond + now.tv_nsec;
+}
+
+// A relative sleep for what is left, not an absolute clock_nanosleep: a
+// time-faking preload (libfaketime, as the end-to-end tests use) makes
+// absolute monotonic deadlines fail at once, and a frozen fake clock would
+// never reach one, while a relative sleep still takes the time asked.
+void SleepUntilNanoseconds(int64_t deadline) {
+  const int64_t left = deadline - MonotonicNanoseconds();
+  if (left <= 0) return;
+  timespec rest{left / kNanosecondsPerSecond, static_cast<long>(left % kNanosecondsPerSecond)};
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
 void Delay(uint16_t ms) {
   if (ms == 0) return;
   [[maybe_unused]] static const bool punctual = AskForPunctualSleeps();
   console::Present();
-  if (SleepMilliseconds) {
-    SleepMilliseconds(ms);
-    return;
-  }
-  timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
+  DelaySleepUntil(DelayClock() + ms * kNanosecondsPerMs);
 }
 
 int32_t Random(int32_t n) {

@@ -72,23 +72,31 @@ TEST(Randomize, TakesTheLow32BitsOfTheClock) {
   ClockSeconds = nullptr;
 }
 
-std::vector<uint16_t> Slept;
-void RecordSleep(uint16_t ms) { Slept.push_back(ms); }
+// A virtual clock behind Delay that records each sleep in milliseconds.
+int64_t VirtualNs = 0;
+std::vector<int64_t> Slept;
+int64_t VirtualNow() { return VirtualNs; }
+void RecordSleep(int64_t deadline) {
+  Slept.push_back((deadline - VirtualNs) / 1'000'000);
+  VirtualNs = deadline;
+}
 int Presented = 0;
 void CountPresent() { ++Presented; }
 
 TEST(Delay, SleepsThroughTheSeamAfterPresenting) {
-  SleepMilliseconds = RecordSleep;
+  DelayClock = VirtualNow;
+  DelaySleepUntil = RecordSleep;
   SetPresentHook(CountPresent);
   Slept.clear();
   Presented = 0;
   Delay(0);  // returns at once: no sleep, nothing presented
   Delay(1);
   Delay(65535);
-  EXPECT_EQ(Slept, (std::vector<uint16_t>{1, 65535}));
+  EXPECT_EQ(Slept, (std::vector<int64_t>{1, 65535}));
   EXPECT_EQ(Presented, 2);
   SetPresentHook(nullptr);
-  SleepMilliseconds = nullptr;
+  DelayClock = MonotonicNanoseconds;
+  DelaySleepUntil = SleepUntilNanoseconds;
 }
 
 }  // namespace
