@@ -51,14 +51,21 @@ bool KeyPressed();
 // Blocks (no spinning) until KeyPressed would report a key; the key stays unread.
 void WaitKey();
 
+// Sleeps so that ms have passed since the previous Delay returned; the
+// drawing in between counts against the wait (see RestartPace).
 void Delay(uint16_t ms);
+// The time since the previous Delay was spent on something else than a
+// frame: waiting for the player or opening a window. The next Delay sleeps
+// its whole time. The console calls it after every read or wait on the
+// terminal.
+void RestartPace();
 
 inline uint32_t RandSeed = 0;
 int32_t Random(int32_t n);
 void Randomize();
 
-// The clock behind Delay (CLOCK_MONOTONIC, in nanoseconds) and its sleep
-// until a moment on that clock.
+// The clock Delay keeps its pace by (CLOCK_MONOTONIC, in nanoseconds) and
+// its sleep until a moment on that clock.
 int64_t MonotonicNanoseconds();
 void SleepUntilNanoseconds(int64_t deadline);
 
