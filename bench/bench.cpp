@@ -488,7 +488,7 @@ std::set<int> ParseList(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 3;
+  int runs = 5;
   std::set<int> only;
   std::string game = ZALPOMET_BINARY;
   std::string root = ZALPOMET_SOURCE_DIR;
@@ -502,6 +502,7 @@ int main(int argc, char** argv) {
     else {
       std::fprintf(stderr,
                    "usage: zalpomet-bench [--runs N] [--only 1,2,...] [--game PATH] [--root DIR]\n"
+                   "  --runs  timed runs of each way of sleeping per scenario (default 5)\n"
                    "  --game  the zalpomet program for scenario 7 (default %s)\n"
                    "  --root  its working directory, holding level/ (default %s)\n",
                    ZALPOMET_BINARY, ZALPOMET_SOURCE_DIR);
