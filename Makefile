@@ -3,7 +3,7 @@
 # `make check` also builds the program and every test with AddressSanitizer
 # and UndefinedBehaviorSanitizer in $(ASAN_BUILD) and runs the suite there;
 # `make fuzz` runs each fuzz target for FUZZ_SECONDS (needs clang); `make bench`
-# runs the pace benchmark (about three minutes; docs/performance.md).
+# runs the pace benchmark (about four minutes; docs/performance.md).
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60

@@ -1,9 +1,12 @@
 // zalpomet-bench: the pace benchmark. On a private 1920x1080 Xvfb (so the
 // game's 1280x1024 window) it runs the real drawing layer, window device and
-// game procedures with the real Delay, counts the milliseconds the game asks
-// to wait, and prints one table: per scenario the wall time, the sum of the
-// delays and their ratio (1.00 is the fastest an animation can honestly run),
-// then the absolute figures of the real program under a pty.
+// game procedures with the real Delay. Each animation runs first on a virtual
+// clock, which gives the delays it asks for (their sum is its designed time),
+// then timed, alternately with Delay sleeping its whole time after every
+// frame (as before it kept a pace) and with Delay as it is. It prints one
+// table: per scenario the wall time of both against the designed time, the
+// ratios, and the intervals between the frames' presents; then the absolute
+// figures of the real program under a pty.
 //
 //   zalpomet-bench [--runs N] [--only 1,2,...] [--game PATH] [--root DIR]
 #include <dlfcn.h>
@@ -23,7 +26,9 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/pace.hpp"
@@ -160,24 +165,56 @@ uint32_t SeedAllAdvance(int movers) {
 
 // ---- Scenarios ----------------------------------------------------------------------
 
+constexpr double kAnimationTarget = 1.03;  // largest paced ratio of an animation
+constexpr double kTurnTarget = 1.05;       // of the whole turn, window opening included
+constexpr double kFrameSlackMs = 1.0;      // 95th-percentile interval over the delay asked
+
+// An animation, timed both ways, or a drawing or an opening without delays.
 struct Row {
   std::string name;
-  pace::Summary s;
-  double target = 0;  // largest ratio allowed; 0 for none
+  pace::Comparison c;
+  pace::Summary once;  // rows without delays
+  double target = 0;   // largest paced ratio allowed; 0 for none
+  bool frameTarget = false;  // the paced p95 interval must be within kFrameSlackMs
 };
 
 std::vector<Row> Rows;
 std::string Renderer = "?", GLVersion = "?", PresentPath = "?";
 
+double Ratio(const pace::Summary& s, double delayMs) { return delayMs > 0 ? s.wallMs / delayMs : 0; }
+
 void Print(const Row& r) {
-  std::fprintf(stderr, "  %-40s wall %8.1f  delays %6.0f  ratio %.3f  present %6.1f  oversleep %5.1f\n",
-               r.name.c_str(), r.s.wallMs, r.s.delayMs, r.s.Ratio(), r.s.presentMs,
-               r.s.oversleepMs);
+  if (r.c.delayMs == 0) {
+    std::fprintf(stderr, "  %-40s wall %8.1f  present %6.1f\n", r.name.c_str(), r.once.wallMs,
+                 r.once.presentMs);
+    return;
+  }
+  for (const auto& [way, s] : {std::pair{"whole", &r.c.whole}, std::pair{"paced", &r.c.paced}}) {
+    std::fprintf(stderr,
+                 "  %-40s %s: wall %8.1f  delays %6.0f  ratio %.3f  present %6.1f  oversleep %5.1f"
+                 "  %zu frames of %u ms: median %.2f  p95 %.2f\n",
+                 r.name.c_str(), way, s->wallMs, r.c.delayMs, Ratio(*s, r.c.delayMs), s->presentMs,
+                 s->oversleepMs, s->intervals.frames, s->intervals.askedMs, s->intervals.medianMs,
+                 s->intervals.p95Ms);
+  }
 }
 
 void Add(Row r) {
   Print(r);
   Rows.push_back(std::move(r));
+}
+
+// An animation: prepare is not timed, body is, both ways of sleeping.
+void AddAnimation(const std::string& name, int runs, const std::function<void()>& prepare,
+                  const std::function<void()>& body, double target, bool frameTarget = false) {
+  Row r{name, pace::Compare(runs, prepare, body), {}, target, frameTarget};
+  if (r.c.delayMs == 0) Fail(name + ": nothing was animated");
+  Add(std::move(r));
+}
+
+void AddOnce(const std::string& name, int runs, const std::function<void()>& prepare,
+             const std::function<void()>& body) {
+  Add({name, {}, pace::Repeat(runs, prepare, body)});
 }
 
 void ReadGLStrings() {
@@ -200,10 +237,10 @@ void FullScene(int runs) {
     FreshWindow();
     SetUpLevel(kFullFieldGun, kFullField);
   };
-  Add({"1 full scene, 20 objects, drawn once", pace::Repeat(runs, prepare, DrawScene)});
+  AddOnce("1 full scene, 20 objects, drawn once", runs, prepare, DrawScene);
 }
 
-void Advance(const char* name, const std::vector<Placed>& field, int runs, double target) {
+void Advance(const char* name, const std::vector<Placed>& field, int runs, bool frameTarget) {
   int movers = 0;
   for (const Placed& p : field) movers += KindTable[p.kind].step > 0 ? 1 : 0;
   const uint32_t seed = SeedAllAdvance(movers);
@@ -221,12 +258,12 @@ void Advance(const char* name, const std::vector<Placed>& field, int runs, doubl
       if (Units[i].x != before[i].x - before[i].step) Fail(std::string(name) + ": an object stood still");
     }
   };
-  Add({name, pace::Repeat(runs, prepare, body), target});
+  AddAnimation(name, runs, prepare, body, kAnimationTarget, frameTarget);
 }
 
 // A scenario on the full field as the enemy's half of a turn finds it.
 void OnFullField(const char* name, int runs, uint32_t seed, int16_t threat,
-                 const std::function<void()>& body) {
+                 const std::function<void()>& body, bool frameTarget = false) {
   const auto prepare = [&] {
     FreshWindow();
     SetUpLevel(kFullFieldGun, kFullField);
@@ -234,15 +271,11 @@ void OnFullField(const char* name, int runs, uint32_t seed, int16_t threat,
     ThreatLevel = threat;
     Reseed(seed);
   };
-  const auto checked = [&] {
-    body();
-    if (pace::DelayedMs() == 0) Fail(std::string(name) + ": nothing was animated");
-  };
-  Add({name, pace::Repeat(runs, prepare, checked), 1.10});
+  AddAnimation(name, runs, prepare, body, kAnimationTarget, frameTarget);
 }
 
 void NuclearCloud(int runs) {
-  OnFullField("4 DrawNuclearCloud", runs, 2026, 1, [] { DrawNuclearCloud(640, 500); });
+  OnFullField("4 DrawNuclearCloud", runs, 2026, 1, [] { DrawNuclearCloud(640, 500); }, true);
 }
 
 void SalvoAndRaids(int runs) {
@@ -270,15 +303,15 @@ void WholeTurn(int runs) {
     LevelOutcome outcome = LevelOutcome::End;
     if (PlayTurn(outcome)) Fail("6: the quiet turn ended the level");
     if (ShellDX != kQuietImpactOffset) Fail("6: the shot did not fly its ten steps");
-    if (pace::DelayedMs() != kQuietTurnDelays) Fail("6: the enemy's half of the turn was not quiet");
   };
-  Add({"6 whole turn: 10-step flight, HE burst", pace::Repeat(runs, prepare, body), 1.15});
+  AddAnimation("6 whole turn: 10-step flight, HE burst", runs, prepare, body, kTurnTarget);
+  if (Rows.back().c.delayMs != kQuietTurnDelays) Fail("6: the enemy's half of the turn was not quiet");
 
   const auto openClose = [] {
     OpenWindow();
     CloseGraph();
   };
-  Add({"6 InitGraph + CloseGraph", pace::Repeat(std::max(runs, 5), CloseGraph, openClose)});
+  AddOnce("6 InitGraph + CloseGraph", std::max(runs, 5), CloseGraph, openClose);
 }
 
 // ---- Machine --------------------------------------------------------------------
@@ -323,6 +356,63 @@ std::string Today() {
 
 const char* Verdict(double value, double limit) { return value <= limit ? "met" : "MISSED"; }
 
+const Row* Find(std::string_view prefix) {
+  for (const Row& r : Rows) {
+    if (r.name.starts_with(prefix)) return &r;
+  }
+  return nullptr;
+}
+
+void AnimationRow(const Row& r, const std::string& name, double windowMs) {
+  const double wholeRatio = (r.c.whole.wallMs - windowMs) / r.c.delayMs;
+  const double pacedRatio = (r.c.paced.wallMs - windowMs) / r.c.delayMs;
+  const pace::Intervals& wi = r.c.whole.intervals;
+  const pace::Intervals& pi = r.c.paced.intervals;
+  std::string target;
+  if (r.target > 0 && windowMs == 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, "ratio <= %.2f %s", r.target, Verdict(pacedRatio, r.target));
+    target = text;
+    if (r.frameTarget) {
+      std::snprintf(text, sizeof text, "; p95 within %.0f ms of %u %s", kFrameSlackMs, pi.askedMs,
+                    Verdict(std::fabs(pi.p95Ms - pi.askedMs), kFrameSlackMs));
+      target += text;
+    }
+  }
+  std::fprintf(Out, "| %s | %.0f | %.1f / %.1f | %.3f | %.3f | ", name.c_str(), r.c.delayMs,
+               r.c.whole.wallMs - windowMs, r.c.paced.wallMs - windowMs, wholeRatio, pacedRatio);
+  if (windowMs > 0) {
+    std::fprintf(Out, "- | - | - | - | - | %s |\n", target.c_str());
+    return;
+  }
+  std::fprintf(Out, "%zu of %u ms | %.2f / %.2f | %.2f / %.2f | %.1f / %.1f | %.1f / %.1f | %s |\n",
+               pi.frames, pi.askedMs, wi.medianMs, pi.medianMs, wi.p95Ms, pi.p95Ms,
+               r.c.whole.presentMs, r.c.paced.presentMs, r.c.whole.oversleepMs,
+               r.c.paced.oversleepMs, target.c_str());
+}
+
+// Overhead = wall - delays = presenting + oversleeping + the rest, which is
+// drawing (and, for the turn, opening and closing the window). Frames: the
+// intervals from one Delay's present to the next, for the scenario's most
+// common delay, pooled over the runs of each way.
+void AnimationTable() {
+  std::fprintf(Out,
+               "| scenario | delays ms | wall ms, whole / paced | ratio, whole | ratio, paced "
+               "| frames | interval median ms, whole / paced | interval p95 ms, whole / paced "
+               "| present ms, whole / paced | oversleep ms, whole / paced | target |\n");
+  std::fprintf(Out, "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
+  for (const Row& r : Rows) {
+    if (r.c.delayMs > 0) AnimationRow(r, r.name, 0);
+  }
+  // What of the turn's distance is the window's: the turn less one opening
+  // and closing timed on their own.
+  const Row* turn = Find("6 whole turn");
+  const Row* window = Find("6 InitGraph");
+  if (turn != nullptr && window != nullptr) {
+    AnimationRow(*turn, "6 whole turn less one InitGraph + CloseGraph", window->once.wallMs);
+  }
+}
+
 void PrintTable(int runs, const std::string& loadBefore, const program::Figures* figures) {
   std::fprintf(Out, "zalpomet pace benchmark, %s\n", Today().c_str());
   std::fprintf(Out, "machine: %s, %u cores; load before %s, after %s\n", CpuModel().c_str(),
@@ -332,29 +422,28 @@ void PrintTable(int runs, const std::string& loadBefore, const program::Figures*
                GetMaxY() + 1);
   std::fprintf(Out, "GL: %s; %s\n", Renderer.c_str(), GLVersion.c_str());
   std::fprintf(Out, "window device: %s\n", PresentPath.c_str());
-  std::fprintf(Out, "medians of %d runs (drawing once and opening: more)\n\n", runs);
-  // Overhead = wall - delays = presenting + oversleeping + the rest, which
-  // is drawing (and, for the turn, opening and closing the window).
-  std::fprintf(Out, "| scenario | wall ms | delays ms | ratio | present ms | oversleep ms | target |\n");
-  std::fprintf(Out, "|---|---:|---:|---:|---:|---:|---|\n");
+  std::fprintf(Out,
+               "medians of %d runs of each way of sleeping, the two alternating (drawing once "
+               "and opening: more runs)\n"
+               "whole: every Delay sleeps its whole time after the frame's drawing (before "
+               "pacing); paced: Delay as it is, the drawing since the previous Delay counted "
+               "against the wait\n\n",
+               runs);
+  AnimationTable();
+  std::fprintf(Out, "\n");
+  std::fprintf(Out, "| scenario | value | present ms | target |\n");
+  std::fprintf(Out, "|---|---:|---:|---|\n");
   for (const Row& r : Rows) {
-    char target[32] = "";
-    if (r.s.delayMs > 0) {
-      if (r.target > 0)
-        std::snprintf(target, sizeof target, "<= %.2f %s", r.target, Verdict(r.s.Ratio(), r.target));
-      std::fprintf(Out, "| %s | %.1f | %.0f | %.3f | %.1f | %.1f | %s |\n", r.name.c_str(),
-                   r.s.wallMs, r.s.delayMs, r.s.Ratio(), r.s.presentMs, r.s.oversleepMs, target);
-    } else {
-      if (r.name.find("InitGraph") != std::string::npos)
-        std::snprintf(target, sizeof target, "< 150 ms %s", Verdict(r.s.wallMs, 150));
-      std::fprintf(Out, "| %s | %.1f | - | - | %.1f | - | %s |\n", r.name.c_str(), r.s.wallMs,
-                   r.s.presentMs, target);
-    }
+    if (r.c.delayMs > 0) continue;
+    std::string target;
+    if (r.name.find("InitGraph") != std::string::npos)
+      target = std::string("< 150 ms ") + Verdict(r.once.wallMs, 150);
+    std::fprintf(Out, "| %s | %.1f ms | %.1f | %s |\n", r.name.c_str(), r.once.wallMs,
+                 r.once.presentMs, target.c_str());
   }
   if (figures != nullptr) {
     const auto figure = [](const char* name, const std::string& value, const std::string& target) {
-      std::fprintf(Out, "| 7 zalpomet: %s | %s | - | - | - | - | %s |\n", name, value.c_str(),
-                   target.c_str());
+      std::fprintf(Out, "| 7 zalpomet: %s | %s | - | %s |\n", name, value.c_str(), target.c_str());
     };
     char value[32];
     std::snprintf(value, sizeof value, "%.1f ms", figures->startToMenuMs);
@@ -399,7 +488,7 @@ std::set<int> ParseList(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 3;
+  int runs = 5;
   std::set<int> only;
   std::string game = ZALPOMET_BINARY;
   std::string root = ZALPOMET_SOURCE_DIR;
@@ -413,6 +502,7 @@ int main(int argc, char** argv) {
     else {
       std::fprintf(stderr,
                    "usage: zalpomet-bench [--runs N] [--only 1,2,...] [--game PATH] [--root DIR]\n"
+                   "  --runs  timed runs of each way of sleeping per scenario (default 5)\n"
                    "  --game  the zalpomet program for scenario 7 (default %s)\n"
                    "  --root  its working directory, holding level/ (default %s)\n",
                    ZALPOMET_BINARY, ZALPOMET_SOURCE_DIR);
@@ -435,8 +525,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zalpomet-bench: %s on %s, %d runs each\n", Renderer.c_str(),
                  server.Display().c_str(), runs);
     if (wanted(1)) FullScene(std::max(runs, 11));
-    if (wanted(2)) Advance("2 EnemyAdvance, 20 of 20 moving", kMovingField, runs, 1.8);
-    if (wanted(3)) Advance("3 EnemyAdvance, 5 of 12 moving", kMixedField, runs, 1.10);
+    if (wanted(2)) Advance("2 EnemyAdvance, 20 of 20 moving", kMovingField, runs, false);
+    if (wanted(3)) Advance("3 EnemyAdvance, 5 of 12 moving", kMixedField, runs, true);
     if (wanted(4)) NuclearCloud(runs);
     if (wanted(5)) SalvoAndRaids(runs);
     if (wanted(6)) WholeTurn(runs);

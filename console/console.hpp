@@ -51,15 +51,31 @@ bool KeyPressed();
 // Blocks (no spinning) until KeyPressed would report a key; the key stays unread.
 void WaitKey();
 
+// Sleeps so that ms have passed since the previous Delay returned; the
+// drawing in between counts against the wait (see RestartPace).
 void Delay(uint16_t ms);
+// The time since the previous Delay was spent on something else than a
+// frame: waiting for the player or opening a window. The next Delay sleeps
+// its whole time. The console calls it after every read or wait on the
+// terminal.
+void RestartPace();
 
 inline uint32_t RandSeed = 0;
 int32_t Random(int32_t n);
 void Randomize();
 
-// Test seams: the sleep behind Delay and the clock behind Randomize.
-inline void (*SleepMilliseconds)(uint16_t ms) = nullptr;  // null: real sleep
-inline int64_t (*ClockSeconds)() = nullptr;               // null: time()
+// The clock Delay keeps its pace by (CLOCK_MONOTONIC, in nanoseconds) and
+// its sleep until a moment on that clock.
+int64_t MonotonicNanoseconds();
+void SleepUntilNanoseconds(int64_t deadline);
+
+// Test seams. A virtual clock puts its own time behind Delay, moving it only
+// when slept on (every sleep is then exactly the delay asked, and the time is
+// their sum); the benchmark wraps the real ones to time them.
+inline int64_t (*DelayClock)() = MonotonicNanoseconds;
+inline void (*DelaySleepUntil)(int64_t deadline) = SleepUntilNanoseconds;
+// The clock behind Randomize.
+inline int64_t (*ClockSeconds)() = nullptr;  // null: time()
 
 // The console's view of the terminal, for tests and for the level checker.
 int ConsoleColumns();

@@ -42,6 +42,8 @@ enum class Got { kData, kNothing, kEnd };
 // available into the raw ring.
 Got ReadInput(int timeoutMs) {
   Present();
+  // Whatever comes back, the time since the last Delay went to the player.
+  RestartPace();
   for (;;) {
     pollfd pfd{kInputFd, POLLIN, 0};
     const int ready = poll(&pfd, 1, timeoutMs);
@@ -241,11 +243,16 @@ bool InputExhausted() { return Exhausted; }
 
 bool KeyPressed() {
   Present();
-  return InputReady(0);
+  // A key reported ends a wait for any key; a poll that finds none leaves
+  // the pace of an animation that looks for keys between its frames alone.
+  if (!InputReady(0)) return false;
+  RestartPace();
+  return true;
 }
 
 void WaitKey() {
   Present();
   while (!InputReady(-1)) {
   }
+  RestartPace();
 }

@@ -255,6 +255,9 @@ void StartMode(int16_t driver, int16_t mode) {
   SetStartupState();
   const auto& black = DefaultPalette[0];
   Device.setPalette(0, black[0], black[1], black[2]);
+  // Opening a window takes tens of milliseconds (a new X connection and GL
+  // context); the first frame drawn in it must not count them as its own.
+  RestartPace();
 }
 
 // ---- the layer's own circle and text, never taken over from a device ----

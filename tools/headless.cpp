@@ -1,7 +1,7 @@
 // The headless display mode and the virtual clock of the level checker; the
 // mode's device draws nothing but can measure what it is given. Writes the
-// mode registry, the CloseGraph handler and the console's two test seams
-// (SleepMilliseconds, ClockSeconds).
+// mode registry, the CloseGraph handler and the console's test seams
+// (DelayClock, DelaySleepUntil, ClockSeconds).
 #include "tools/headless.hpp"
 
 #include <algorithm>
@@ -66,8 +66,18 @@ void OpenMode() {
 
 void Close() { Open = false; }
 
-void Sleep(uint16_t ms) {
-  if (!Paused) SleptMs += ms;
+// Delay's clock: virtual time moves only when slept on, so every sleep is
+// the delay asked and the game's clock is their sum. Delay reckons its
+// deadlines on this one, so it moves while paused too; only the game's
+// clock stands still.
+int64_t VirtualNs = 0;
+
+int64_t Now() { return VirtualNs; }
+
+void SleepUntil(int64_t deadline) {
+  if (deadline <= VirtualNs) return;
+  if (!Paused) SleptMs += static_cast<uint64_t>((deadline - VirtualNs) / 1'000'000);
+  VirtualNs = deadline;
 }
 
 int64_t Clock() { return ClockBase + ExtraSeconds + static_cast<int64_t>(SleptMs / 1000); }
@@ -104,7 +114,8 @@ void Install() {
   ClearModes();
   RegisterMode(HeadlessMode());
   SetCloseGraphHandler(Close);
-  SleepMilliseconds = Sleep;
+  DelayClock = Now;
+  DelaySleepUntil = SleepUntil;
   ClockSeconds = Clock;
   ResetClock();
 }

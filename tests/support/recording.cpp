@@ -1,6 +1,7 @@
 // The recording device for tests: a display mode whose device entries append
 // one text line per call to the log, and the virtual clock behind Delay.
-// Writes the log, the virtual time and the console's SleepMilliseconds seam.
+// Writes the log, the virtual time and the console's two Delay seams
+// (DelayClock, DelaySleepUntil).
 #include "tests/support/recording.hpp"
 
 #include <array>
@@ -84,9 +85,19 @@ void RecOpenMode() {
 
 void RecCloseGraph() { WindowOpen = false; }
 
-void VirtualSleep(uint16_t ms) {
+// Virtual time moves only when slept on, so each sleep is the delay asked.
+int64_t TheVirtualNs = 0;
+void (*OnSleep)(uint16_t ms) = nullptr;
+
+int64_t VirtualNow() { return TheVirtualNs; }
+
+void VirtualSleepUntil(int64_t deadline) {
+  if (deadline <= TheVirtualNs) return;
+  const auto ms = static_cast<uint16_t>((deadline - TheVirtualNs) / 1'000'000);
+  TheVirtualNs = deadline;
   TheVirtualMs += ms;
   Append("Delay(" + Num(ms) + ")");
+  if (OnSleep != nullptr) OnSleep(ms);
 }
 
 DisplayMode RecordingMode(uint16_t maxX, uint16_t maxY) {
@@ -154,8 +165,10 @@ std::vector<std::string> Filter(const std::string& prefix) {
 
 uint64_t& VirtualMs() { return TheVirtualMs; }
 
-void InstallVirtualClock() {
-  SleepMilliseconds = VirtualSleep;
+void InstallVirtualClock(void (*onSleep)(uint16_t ms)) {
+  DelayClock = VirtualNow;
+  DelaySleepUntil = VirtualSleepUntil;
+  OnSleep = onSleep;
   TheVirtualMs = 0;
 }
 

@@ -36,7 +36,8 @@ std::vector<std::string> Filter(const std::string& prefix);
 // Sum of all Delay(ms) since the clock was installed or last reset.
 uint64_t& VirtualMs();
 
-// Installs only the virtual clock (Delay adds up, never sleeps).
-void InstallVirtualClock();
+// Installs only the virtual clock (Delay adds up, never sleeps); onSleep,
+// when given, is told the length of every sleep as it happens.
+void InstallVirtualClock(void (*onSleep)(uint16_t ms) = nullptr);
 
 }  // namespace rec

@@ -27,6 +27,7 @@
 #include "game/units.hpp"
 #include "graph/graph.hpp"
 #include "graph/x11_device.hpp"
+#include "tests/support/recording.hpp"
 #include "tests/support/reference_random.hpp"
 #include "tests/support/screenshot.hpp"
 #include "tests/support/xvfb.hpp"
@@ -105,8 +106,9 @@ int RoundTenth(int n) {
 }
 
 // ---- The Delay seam ----------------------------------------------------------
-// Delay never sleeps here; it counts the calls with a chosen length and reads
-// the screen back at the wanted one.
+// Delay never sleeps here: the recording's virtual clock stands behind it,
+// and each of its sleeps, exactly the delay asked, is counted by length; the
+// screen is read back at the wanted one.
 struct Catch {
   uint16_t ms = 0;      // which Delay length is counted
   int wanted = 0;       // 1-based number of the call to catch; 0: none
@@ -167,7 +169,7 @@ class Scenes : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(server, nullptr) << "no X server";
-    SleepMilliseconds = CountingSleep;
+    rec::InstallVirtualClock(CountingSleep);
     Pending = Catch{};
     ResetGame();
     GraphDriver = 0;
@@ -179,7 +181,8 @@ class Scenes : public ::testing::Test {
   }
   void TearDown() override {
     CloseGraph();
-    SleepMilliseconds = nullptr;
+    DelayClock = MonotonicNanoseconds;
+    DelaySleepUntil = SleepUntilNanoseconds;
     ClockSeconds = nullptr;
   }
 
@@ -356,14 +359,14 @@ TEST_F(Scenes, FrontBufferWayShowsTheSamePicturesAtEveryPause) {
     Field({{300, Target}, {700, House}, {1050, Tank}});
     DrawScene();
     Pauses.clear();
-    SleepMilliseconds = GrabEveryPause;
+    rec::InstallVirtualClock(GrabEveryPause);
     ShellVX = 16;
     ShellVY = 8;
     FlyShell();
     SeedWith(77);
     DrawScatteredExplosion(static_cast<int16_t>(PlayerX + ShellDX), 500);
     DrawWreckFire(300, 500);
-    SleepMilliseconds = [](uint16_t) {};
+    rec::InstallVirtualClock();
     DrawNuclearCloud(700, 500);
     GrabEveryPause(0);
     byWay[front ? 1 : 0] = std::move(Pauses);
