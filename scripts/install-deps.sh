@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
-# `install-deps.sh fuzz` adds clang and its libFuzzer run-time for `make fuzz`.
+# `install-deps.sh fuzz` adds clang and its libFuzzer run-time for `make fuzz`,
+# `install-deps.sh mutants` the Python that runs `make mutants`.
 set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
@@ -13,6 +14,9 @@ packages=(
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev)
+fi
+if [ "${1:-}" = mutants ]; then
+  packages+=(python3)
 fi
 missing=()
 for p in "${packages[@]}"; do
