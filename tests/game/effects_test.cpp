@@ -12,26 +12,19 @@
 #include "game/state.hpp"
 #include "graph/graph.hpp"
 #include "tests/support/recording.hpp"
-#include "tests/support/reference_random.hpp"
 
 namespace {
 
-// A seed never used before in this process, so the generator reseeds.
-uint32_t FreshSeed() {
-  static uint32_t next = 20260101;
-  return ++next;
-}
+using rec::Call;
+using rec::DelayCall;
+using rec::DiscCall;
+using rec::Op;
 
-std::string Fill(int x, int y, int rx, int ry, const char* fill, int colour) {
-  return "FillEllipse(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(rx) +
-         "," + std::to_string(ry) + ") fill " + fill + " colour " + std::to_string(colour);
-}
-
-// Fill ellipses and delays in log order.
-std::vector<std::string> DiscsAndDelays() {
-  std::vector<std::string> out;
-  for (const auto& line : rec::Log())
-    if (line.starts_with("FillEllipse(") || line.starts_with("Delay(")) out.push_back(line);
+// Discs and delays in log order.
+std::vector<Call> DiscsAndDelays() {
+  std::vector<Call> out;
+  for (const Call& call : rec::Calls())
+    if (call.op == Op::Disc || call.op == Op::Delay) out.push_back(call);
   return out;
 }
 
@@ -44,9 +37,8 @@ class EffectsTest : public ::testing::Test {
   void TearDown() override { rec::Stop(); }
 
   static void Reset() {
-    rec::ClearLog();
-    for (auto& u : Units) u = EnemyUnit{};
-    UnitCount = 0;
+    rec::Clear();
+    rec::ResetGameState();
     PlayerX = -5000;  // far from every impact unless a test moves it
     PlayerHealth = 10000;
     SplashRadius = 60;
@@ -195,8 +187,7 @@ TEST_F(EffectsTest, SplashTakesOneWithin60PixelsAndSparesThePlayer) {
 // ---- Marking destroyed objects ----
 
 TEST_F(EffectsTest, SplashAloneToExactlyZeroDestroysAndBurnsOnce) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
   UnitCount = 1;
   Stand(1, 400, 1);
@@ -207,17 +198,17 @@ TEST_F(EffectsTest, SplashAloneToExactlyZeroDestroysAndBurnsOnce) {
   EXPECT_EQ(Units[1].width, 0);
   EXPECT_EQ(Units[1].height, 0);
   const auto discs = static_cast<std::size_t>(ref(5) + 5);
-  EXPECT_EQ(rec::Filter("FillEllipse(").size(), discs);
+  EXPECT_EQ(rec::Only(Op::Disc).size(), discs);
 
   // Hit again: it keeps losing, but burns no more.
-  rec::ClearLog();
+  rec::Clear();
   ShellKind = 1;
   Hit(400);
   EXPECT_EQ(Units[1].health, -501);
   MarkDestroyed();
   EXPECT_EQ(Units[1].destroyed, 1);
-  EXPECT_TRUE(rec::Filter("FillEllipse(").empty());
-  EXPECT_TRUE(rec::Filter("Delay(").empty());
+  EXPECT_TRUE(rec::Only(Op::Disc).empty());
+  EXPECT_TRUE(rec::Only(Op::Delay).empty());
 }
 
 TEST_F(EffectsTest, OnlyObjectsWithoutHitPointsAreMarked) {
@@ -226,7 +217,7 @@ TEST_F(EffectsTest, OnlyObjectsWithoutHitPointsAreMarked) {
   Stand(2, 200, 0);
   Stand(3, 300, -32768);
   Stand(4, 400, 0);  // above UnitCount
-  RandSeed = FreshSeed();
+  rec::SeedNow();
   MarkDestroyed();
   EXPECT_EQ(Units[1].destroyed, 0);
   EXPECT_EQ(Units[1].width, 30);
@@ -238,8 +229,7 @@ TEST_F(EffectsTest, OnlyObjectsWithoutHitPointsAreMarked) {
 }
 
 TEST_F(EffectsTest, SeveralObjectsBurnInTableOrderAtTheirXOnTheGround) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
   UnitCount = 4;
   Stand(1, 100, 0);
@@ -250,14 +240,14 @@ TEST_F(EffectsTest, SeveralObjectsBurnInTableOrderAtTheirXOnTheGround) {
   SetColor(4);  // the fire's outline keeps whatever colour is current
   MarkDestroyed();
 
-  std::vector<std::string> expected;
+  std::vector<Call> expected;
   for (int x : {100, 300}) {
     const int n = ref(5) + 5;
     for (int i = 0; i < n; ++i) {
       const int ox = ref(100) - 50;
       const int oy = ref(100) - 50;
-      expected.push_back(Fill(x + ox, 500 + oy, 25, 25, "1/14", 4));
-      expected.push_back("Delay(50)");
+      expected.push_back(DiscCall(x + ox, 500 + oy, 25, 1, 14, 4));
+      expected.push_back(DelayCall(50));
     }
   }
   EXPECT_EQ(DiscsAndDelays(), expected);
@@ -268,34 +258,33 @@ TEST_F(EffectsTest, SeveralObjectsBurnInTableOrderAtTheirXOnTheGround) {
 
 TEST_F(EffectsTest, ExplosionIsThreeDiscsWhiteRedYellow150MsApart) {
   DrawExplosion(100, 500);
-  EXPECT_EQ(DiscsAndDelays(), (std::vector<std::string>{
-                                  Fill(85, 520, 30, 30, "0/15", 15),
-                                  "Delay(150)",
-                                  Fill(110, 490, 20, 20, "0/15", 4),
-                                  "Delay(150)",
-                                  Fill(95, 485, 20, 20, "0/15", 14),
+  EXPECT_EQ(DiscsAndDelays(), (std::vector<Call>{
+                                  DiscCall(85, 520, 30, 0, 15, 15),
+                                  DelayCall(150),
+                                  DiscCall(110, 490, 20, 0, 15, 4),
+                                  DelayCall(150),
+                                  DiscCall(95, 485, 20, 0, 15, 14),
                               }));
   EXPECT_EQ(Graph.colour, 14);
 }
 
 TEST_F(EffectsTest, ScatteredExplosionDrawsVerticalOffsetBeforeHorizontal) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
   DrawScatteredExplosion(300, 450);
 
-  std::vector<std::string> expected;
+  std::vector<Call> expected;
   int oy = ref(40) - 20;
   int ox = ref(60) - 30;
-  expected.push_back(Fill(300 + ox, 450 + oy, 20, 20, "0/15", 15));
-  expected.push_back("Delay(150)");
+  expected.push_back(DiscCall(300 + ox, 450 + oy, 20, 0, 15, 15));
+  expected.push_back(DelayCall(150));
   oy = ref(20) - 10;
   ox = ref(40) - 20;
-  expected.push_back(Fill(300 + ox, 450 + oy, 15, 15, "0/15", 4));
-  expected.push_back("Delay(150)");
+  expected.push_back(DiscCall(300 + ox, 450 + oy, 15, 0, 15, 4));
+  expected.push_back(DelayCall(150));
   oy = ref(30) - 15;
   ox = ref(10) - 5;
-  expected.push_back(Fill(300 + ox, 450 + oy, 10, 10, "0/15", 14));
+  expected.push_back(DiscCall(300 + ox, 450 + oy, 10, 0, 15, 14));
   EXPECT_EQ(DiscsAndDelays(), expected);
   EXPECT_EQ(Graph.colour, 14);
   EXPECT_EQ(Random(1 << 30), ref(1 << 30));
@@ -303,19 +292,18 @@ TEST_F(EffectsTest, ScatteredExplosionDrawsVerticalOffsetBeforeHorizontal) {
 
 TEST_F(EffectsTest, WreckFireDrawsCountThenHorizontalBeforeVerticalOffsets) {
   for (int run = 0; run < 5; ++run) {  // several seeds: counts 5..9 vary
-    const uint32_t seed = FreshSeed();
-    RandSeed = seed;
+    const uint32_t seed = rec::SeedNow();
     ReferenceRandom ref(seed);
-    rec::ClearLog();
+    rec::Clear();
     SetColor(15);
     DrawWreckFire(640, 500);
-    std::vector<std::string> expected;
+    std::vector<Call> expected;
     const int n = ref(5) + 5;
     for (int i = 0; i < n; ++i) {
       const int ox = ref(100) - 50;
       const int oy = ref(100) - 50;
-      expected.push_back(Fill(640 + ox, 500 + oy, 25, 25, "1/14", 15));
-      expected.push_back("Delay(50)");
+      expected.push_back(DiscCall(640 + ox, 500 + oy, 25, 1, 14, 15));
+      expected.push_back(DelayCall(50));
     }
     EXPECT_EQ(DiscsAndDelays(), expected);
     EXPECT_EQ(Random(1 << 30), ref(1 << 30));
@@ -323,8 +311,7 @@ TEST_F(EffectsTest, WreckFireDrawsCountThenHorizontalBeforeVerticalOffsets) {
 }
 
 TEST_F(EffectsTest, NuclearCloudGrowsItsCapAndErasesAllButTheLast) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
   DrawNuclearCloud(640, 500);
 
@@ -339,10 +326,10 @@ TEST_F(EffectsTest, NuclearCloudGrowsItsCapAndErasesAllButTheLast) {
       {61, 51, 11, 3, 2, 413},    {90, 81, 40, 2, 1, 355},   {100, 101, 50, 2, 1, 335},
   };
 
-  const auto fills = rec::Filter("FillEllipse(");
+  const auto fills = rec::Only(Op::Disc);
   ASSERT_EQ(fills.size(), 100u * 41u + 99u);  // 40 stem discs and a cap per frame, 99 erases
-  EXPECT_EQ(rec::Filter("Delay(").size(), 100u);
-  EXPECT_EQ(rec::Filter("Delay(5)").size(), 100u);
+  EXPECT_EQ(rec::Only(Op::Delay).size(), 100u);
+  EXPECT_EQ(rec::Count(DelayCall(5)), 100u);
 
   // Frame k starts at index (k - 1) * 42 - 1 (frame 1 has no erase).
   auto frameStart = [](int k) { return k == 1 ? std::size_t{0} : std::size_t(42 * (k - 1) - 1); };
@@ -351,10 +338,9 @@ TEST_F(EffectsTest, NuclearCloudGrowsItsCapAndErasesAllButTheLast) {
     std::size_t at = frameStart(k);
     if (k > 1) {
       // The erase repeats the previous cap in black.
-      std::string cap = fills[at - 1];
-      const std::string tail = " fill 1/14 colour 15";
-      ASSERT_TRUE(cap.ends_with(tail)) << cap;
-      cap.replace(cap.size() - tail.size(), tail.size(), " fill 1/0 colour 0");
+      Call cap = fills[at - 1];
+      ASSERT_EQ(cap.fill, 14);
+      cap.fill = cap.colour = 0;
       EXPECT_EQ(fills[at], cap) << "frame " << k;
       ++at;
     }
@@ -366,12 +352,14 @@ TEST_F(EffectsTest, NuclearCloudGrowsItsCapAndErasesAllButTheLast) {
       const Frame& f = known[nextKnown];
       const int r = static_cast<int>((u * static_cast<uint64_t>(f.n)) >> 32);
       lastX = 640 + r - f.s;
-      EXPECT_EQ(fills[at + static_cast<std::size_t>(disc)], Fill(lastX, 500 - k, 5, 5, "1/7", 7))
+      EXPECT_EQ(fills[at + static_cast<std::size_t>(disc)], DiscCall(lastX, 500 - k, 5, 1, 7, 7))
           << "frame " << k << " disc " << disc;
     }
     if (isKnown) {
       const Frame& f = known[nextKnown];
-      EXPECT_EQ(fills[at + 40], Fill(lastX, f.capY, f.rx, f.ry, "1/14", 15)) << "frame " << k;
+      const Call cap{.op = Op::Disc, .a = lastX, .b = f.capY, .c = f.rx, .d = f.ry, .colour = 15,
+                     .pattern = 1, .fill = 14};
+      EXPECT_EQ(fills[at + 40], cap) << "frame " << k;
       ++nextKnown;
     }
   }
@@ -380,7 +368,7 @@ TEST_F(EffectsTest, NuclearCloudGrowsItsCapAndErasesAllButTheLast) {
   const auto tail = DiscsAndDelays();
   ASSERT_GE(tail.size(), 2u);
   EXPECT_EQ(tail[tail.size() - 2], fills[frameStart(100) + 1 + 40]);
-  EXPECT_EQ(tail.back(), "Delay(5)");
+  EXPECT_EQ(tail.back(), DelayCall(5));
   EXPECT_EQ(Random(1 << 30), ref(1 << 30));
 }
 

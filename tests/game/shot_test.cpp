@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/shot.hpp"
@@ -27,14 +28,12 @@ class FlyShellTest : public ::testing::Test {
 
   static void Reset() {
     rec::VirtualMs() = 0;
+    rec::ResetGameState();
     // Wrong values everywhere FlyShell must reset or write.
     ShellStopped = 1;
     ShellStep = 999;
     ShellDX = 777;
     ShellY = 777;
-    PlayerX = 0;
-    UnitCount = 0;
-    for (auto& u : Units) u = EnemyUnit{};
   }
 
   static void Place(const std::vector<Box>& boxes) {
@@ -49,16 +48,11 @@ class FlyShellTest : public ::testing::Test {
   static void Fly(int16_t vx, int16_t vy) {
     ShellVX = vx;
     ShellVY = vy;
-    rec::ClearLog();
+    rec::Clear();
     FlyShell();
   }
 
-  static std::size_t Circles(uint16_t colour) {
-    std::size_t n = 0;
-    for (const auto& line : rec::Filter("Ellipse("))
-      if (line.ends_with(" colour " + std::to_string(colour))) ++n;
-    return n;
-  }
+  static std::size_t Circles(uint16_t colour) { return rec::Only(rec::Op::Circle, colour).size(); }
 };
 
 // ---- Open ground: the flight ends one step after the height passes 0 ----
@@ -97,7 +91,7 @@ TEST_F(FlyShellTest, GroundStopsEveryShotWhereTheParabolaCrossesTheGroundLine) {
     // One circle per step, each erased, each with one 50 ms wait.
     EXPECT_EQ(Circles(15), static_cast<std::size_t>(c.steps));
     EXPECT_EQ(Circles(0), static_cast<std::size_t>(c.steps));
-    EXPECT_EQ(rec::Filter("Delay(50)").size(), static_cast<std::size_t>(c.steps));
+    EXPECT_EQ(rec::Count(rec::DelayCall(50)), static_cast<std::size_t>(c.steps));
     EXPECT_EQ(rec::VirtualMs(), 50u * static_cast<uint64_t>(c.steps));
   }
 }
@@ -105,16 +99,13 @@ TEST_F(FlyShellTest, GroundStopsEveryShotWhereTheParabolaCrossesTheGroundLine) {
 TEST_F(FlyShellTest, DrawsWaitsAndErasesEachCircleOneStepBehindTheTestedPosition) {
   PlayerX = 100;
   Fly(10, 2);  // heights 5 at the start, then 2t - t^2 = 0, 1, 0, -3
-  std::vector<std::string> drawn;
-  for (const auto& line : rec::Log())
-    if (line.starts_with("Ellipse(") || line.starts_with("Delay(")) drawn.push_back(line);
-  const std::vector<std::string> expected = {
-      "Ellipse(100,495,3,3) colour 15", "Delay(50)", "Ellipse(100,495,3,3) colour 0",
-      "Ellipse(100,500,3,3) colour 15", "Delay(50)", "Ellipse(100,500,3,3) colour 0",
-      "Ellipse(110,499,3,3) colour 15", "Delay(50)", "Ellipse(110,499,3,3) colour 0",
-      "Ellipse(120,500,3,3) colour 15", "Delay(50)", "Ellipse(120,500,3,3) colour 0",
-  };
-  EXPECT_EQ(drawn, expected);
+  std::vector<rec::Call> expected;
+  for (const auto [x, y] : {std::pair{100, 495}, {100, 500}, {110, 499}, {120, 500}}) {
+    expected.push_back(rec::CircleCall(x, y, 3, 15));
+    expected.push_back(rec::DelayCall(50));
+    expected.push_back(rec::CircleCall(x, y, 3, 0));
+  }
+  EXPECT_EQ(rec::Calls(), expected);
   // The position tested last (t = 3) is never drawn.
   EXPECT_EQ(ShellDX, 30);
   EXPECT_EQ(ShellY, -3);
@@ -170,9 +161,8 @@ TEST_F(FlyShellTest, BoxStraddlingTheGunStopsTheShellAtTheGunAfterOneCircle) {
   EXPECT_EQ(ShellStep, 1);
   EXPECT_EQ(ShellDX, 0);
   EXPECT_EQ(ShellY, 0);
-  EXPECT_EQ(rec::Filter("Ellipse("),
-            (std::vector<std::string>{"Ellipse(100,495,3,3) colour 15",
-                                      "Ellipse(100,495,3,3) colour 0"}));
+  EXPECT_EQ(rec::Only(rec::Op::Circle),
+            (std::vector<rec::Call>{rec::CircleCall(100, 495, 3, 15), rec::CircleCall(100, 495, 3, 0)}));
 }
 
 TEST_F(FlyShellTest, LeftwardShotIsStoppedByABoxBehindTheGun) {
