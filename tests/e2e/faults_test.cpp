@@ -398,7 +398,7 @@ TEST_F(Faults, TwoHundredTurnsKeepDescriptorsAndMemoryLevel) {
   pty::Options o = GameOptions(dir, x);
   // Every turn sleeps half a second in its animations; libfaketime at ten
   // times the speed shortens the sleeps and leaves the work as it is.
-  o.env.push_back("LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1");
+  o.env.push_back("LD_PRELOAD=" ZALPOMET_FAKETIME);
   o.env.push_back("FAKETIME=+0 x10");
 #if defined(__SANITIZE_ADDRESS__)
   // The sanitiser keeps freed memory in quarantine; a small one lets growth

@@ -34,7 +34,7 @@ namespace game_e2e {
 
 using namespace e2e;
 
-inline constexpr char kFakeTime[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+inline constexpr char kFakeTime[] = ZALPOMET_FAKETIME;
 
 // A 1024x768 screen gets the 800x600 window: GetMaxX 799, GetMaxY 599.
 constexpr int kScreenW = 1024, kScreenH = 768;
