@@ -71,28 +71,20 @@ TEST_F(StatusTest, StockRowsKeepTheirPlaces) {
   }
 }
 
+// A threat outside 1..15 leaves the fill as it was (light grey here).
 TEST_F(StatusTest, ThreatBoxColourByLevel) {
   struct Case { int16_t threat; int colour; };
-  const Case cases[] = {{1, 2}, {5, 2}, {6, 14}, {10, 14}, {11, 4}, {15, 4}};
+  const Case cases[] = {{1, 2},  {5, 2},  {6, 14}, {10, 14}, {11, 4},
+                        {15, 4}, {0, 7}, {16, 7}, {-3, 7}};
   for (const Case& c : cases) {
     ThreatLevel = c.threat;
+    SetFillStyle(1, 7);
     rec::Clear();
     DrawStatusLine();
     EXPECT_EQ(rec::Calls(), ExpectedStatus(0, 0, 0, c.threat, c.colour)) << "threat " << c.threat;
     EXPECT_EQ(Graph.colour, 15);
     EXPECT_EQ(Graph.fillPattern, 1);
     EXPECT_EQ(Graph.fillColour, c.colour);
-  }
-}
-
-TEST_F(StatusTest, ThreatOutsideItsRangeLeavesTheFillAlone) {
-  for (int16_t threat : {int16_t{0}, int16_t{16}, int16_t{-3}}) {
-    SetFillStyle(1, 7);
-    rec::Clear();
-    ThreatLevel = threat;
-    DrawStatusLine();
-    EXPECT_EQ(rec::Calls(), ExpectedStatus(0, 0, 0, threat, 7)) << "threat " << threat;
-    EXPECT_EQ(Graph.fillColour, 7);
   }
 }
 
