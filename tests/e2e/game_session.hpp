@@ -40,29 +40,7 @@ inline constexpr char kFakeTime[] = ZALPOMET_FAKETIME;
 constexpr int kScreenW = 1024, kScreenH = 768;
 constexpr int kWindowW = 800, kWindowH = 600;
 
-using shot::Rgb;
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kGreen{0, 168, 0};
-constexpr Rgb kRed{168, 0, 0};
-constexpr Rgb kWhite{252, 252, 252};
-
-inline bool Near(Rgb got, Rgb want) {
-  const auto close = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
-  return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
-}
-
-// True when a pixel of the colour lies within one pixel of (x, y): GL's
-// rasterisation may place an edge one pixel either way.
-inline bool ColourAround(const shot::Image& image, int x, int y, Rgb colour) {
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx) {
-      const int px = x + dx, py = y + dy;
-      if (px >= 0 && py >= 0 && px < image.width && py < image.height &&
-          Near(image.At(px, py), colour))
-        return true;
-    }
-  return false;
-}
+using namespace shot;
 
 // ---- The fixture ----------------------------------------------------------------
 

@@ -82,13 +82,13 @@ TEST_F(Games, SingleLevelWonWithOneShotShowsTheFieldAndTheFlight) {
   EXPECT_TRUE(ColourAround(view, 400, 500, kWhite)) << "ground line";
   EXPECT_TRUE(ColourAround(view, 1, 550, kWhite)) << "frame, left";
   EXPECT_TRUE(ColourAround(view, 798, 550, kWhite)) << "frame, right";
-  EXPECT_TRUE(Near(view.At(400, 450), kBlack)) << "sky";
+  EXPECT_TRUE(IsColour(view.At(400, 450), kBlack)) << "sky";
   // Threat level 1: a green box at (699, 100)-(729, 130).
-  EXPECT_TRUE(Near(view.At(702, 127), kGreen)) << "threat box";
-  EXPECT_TRUE(Near(view.At(695, 115), kBlack)) << "left of the threat box";
+  EXPECT_TRUE(IsColour(view.At(702, 127), kGreen)) << "threat box";
+  EXPECT_TRUE(IsColour(view.At(695, 115), kBlack)) << "left of the threat box";
   // The target's post and the red fill of both health bars.
   EXPECT_TRUE(ColourAround(view, kTargetX, 480, kWhite)) << "target post";
-  EXPECT_TRUE(Near(view.At(kPlayerX, 512), kRed)) << "player's health bar";
+  EXPECT_TRUE(IsColour(view.At(kPlayerX, 512), kRed)) << "player's health bar";
   EXPECT_TRUE(ColourAround(view, kTargetX - 1, 512, kRed)) << "target's health bar";
   EXPECT_TRUE(ColourAround(view, kPlayerX + 5, 485, kWhite)) << "gun barrel";
   // Two high-explosive shells: text on their row (GetMaxY - 40), none on the
@@ -138,7 +138,7 @@ TEST_F(Games, SingleLevelWonWithOneShotShowsTheFieldAndTheFlight) {
     EXPECT_LE(std::abs(cy - (500 - (kVY * t - t * t))), 1) << "shell at step " << t << ", y " << cy;
     // The scene is drawn afresh under the flight.
     EXPECT_TRUE(ColourAround(frame, 400, 500, kWhite)) << "ground line in flight";
-    EXPECT_TRUE(Near(frame.At(702, 127), kGreen)) << "threat box in flight";
+    EXPECT_TRUE(IsColour(frame.At(702, 127), kGreen)) << "threat box in flight";
   }
   EXPECT_TRUE(seen) << "no shell seen in flight";
 

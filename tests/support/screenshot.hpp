@@ -4,6 +4,8 @@
 // are window coordinates. Writes only the files it is asked to.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,6 +25,28 @@ struct Image {
   std::vector<Rgb> pixels;
   Rgb At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
+
+// The 16 standard colours as a 24-bit screen shows them.
+inline constexpr Rgb kStandard[16] = {
+    {0, 0, 0},      {0, 0, 168},     {0, 168, 0},   {0, 168, 168},  {168, 0, 0},    {168, 0, 168},
+    {168, 84, 0},   {168, 168, 168}, {84, 84, 84},  {84, 84, 252},  {84, 252, 84},  {84, 252, 252},
+    {252, 84, 84},  {252, 84, 252},  {252, 252, 84}, {252, 252, 252},
+};
+inline constexpr Rgb kBlack = kStandard[0], kGreen = kStandard[2], kRed = kStandard[4],
+                     kGrey = kStandard[7], kLightBlue = kStandard[9], kYellow = kStandard[14],
+                     kWhite = kStandard[15];
+
+// A colour read back is the wanted one within `slack` steps: GL gets
+// value / 255 and a 24-bit screen keeps 8 bits (1); a 16-bit screen 5 or 6
+// (8). Near is for counting; IsColour says what it got when it fails.
+bool Near(Rgb got, Rgb want, int slack = 1);
+::testing::AssertionResult IsColour(Rgb got, Rgb want, int slack = 1);
+// The pixel at (x, y) is the colour; or one within a pixel of it, where GL's
+// rasterisation may put the edge of a thin line either way.
+::testing::AssertionResult PixelIs(const Image& image, int x, int y, Rgb want);
+::testing::AssertionResult ColourAround(const Image& image, int x, int y, Rgb want, int slack = 1);
+// Pixels of the colour in the rectangle x1..x2, y1..y2.
+int CountColour(const Image& image, int x1, int y1, int x2, int y2, Rgb want);
 
 // Throw std::runtime_error when the display cannot be opened or read.
 Image Grab(const std::string& display, int x, int y, int width, int height);

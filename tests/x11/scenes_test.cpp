@@ -33,56 +33,11 @@
 
 namespace {
 
-using shot::Rgb;
-
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kGreen{0, 168, 0};
-constexpr Rgb kRed{168, 0, 0};
-constexpr Rgb kGrey{168, 168, 168};
-constexpr Rgb kLightBlue{84, 84, 252};
-constexpr Rgb kYellow{252, 252, 84};
-constexpr Rgb kWhite{252, 252, 252};
+using namespace shot;
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
 constexpr int kMaxX = kWidth - 1;
-
-// GL gets value / 255 and stores 8 bits: allow one step of rounding.
-bool Near(Rgb got, Rgb want) {
-  auto close = [](int a, int b) { return std::abs(a - b) <= 1; };
-  return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
-}
-
-bool Inside(const shot::Image& image, int x, int y) {
-  return x >= 0 && y >= 0 && x < image.width && y < image.height;
-}
-
-::testing::AssertionResult PixelIs(const shot::Image& image, int x, int y, Rgb want) {
-  if (!Inside(image, x, y))
-    return ::testing::AssertionFailure() << "(" << x << "," << y << ") lies outside the window";
-  const Rgb got = image.At(x, y);
-  if (Near(got, want)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << int{got.r} << ","
-                                       << int{got.g} << "," << int{got.b} << ", want " << int{want.r}
-                                       << "," << int{want.g} << "," << int{want.b};
-}
-
-// For one-pixel lines, whose exact column or row is GL's choice: the colour
-// must turn up within a pixel of the place.
-::testing::AssertionResult NearPixelIs(const shot::Image& image, int x, int y, Rgb want) {
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx)
-      if (Inside(image, x + dx, y + dy) && Near(image.At(x + dx, y + dy), want))
-        return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "no pixel of the colour around (" << x << "," << y << ")";
-}
-
-int CountColour(const shot::Image& image, int x1, int y1, int x2, int y2, Rgb want) {
-  int n = 0;
-  for (int y = y1; y <= y2; ++y)
-    for (int x = x1; x <= x2; ++x) n += Inside(image, x, y) && Near(image.At(x, y), want) ? 1 : 0;
-  return n;
-}
 
 // The generator only reseeds when RandSeed differs from the seed it last
 // took, so a seed used earlier in this process would carry on where it
@@ -253,18 +208,18 @@ TEST_F(Scenes, BattlefieldWithEveryKindStatusAndHealthBars) {
   EXPECT_EQ(Units[kDeployedTruck].weapon, 5);
 
   // The target's white post, between the ground and the rings.
-  EXPECT_TRUE(NearPixelIs(image, 100, 480, kWhite));
+  EXPECT_TRUE(ColourAround(image, 100, 480, kWhite));
   EXPECT_TRUE(PixelIs(image, 105, 480, kBlack));
   // The flag's light-blue canton (a solid bar) and its red and white stripes.
   EXPECT_TRUE(PixelIs(image, 320 + 4, 444, kLightBlue));
   EXPECT_GE(CountColour(image, 320 + 12, 440, 320 + 12, 450, kRed), 4);
   EXPECT_GE(CountColour(image, 320 + 12, 440, 320 + 12, 450, kWhite), 4);
   // The deployed truck's lattice; the driving one has none.
-  EXPECT_TRUE(NearPixelIs(image, 1100 + 50, 465, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, 1100 + 90, 455, kWhite));
+  EXPECT_TRUE(ColourAround(image, 1100 + 50, 465, kWhite));
+  EXPECT_TRUE(ColourAround(image, 1100 + 90, 455, kWhite));
   EXPECT_EQ(CountColour(image, 1010 + 40, 440, 1010 + 60, 468, kWhite), 0);
   // The gun's barrel rises to the right of its wheel.
-  EXPECT_TRUE(NearPixelIs(image, 50 + 5, 485, kWhite));
+  EXPECT_TRUE(ColourAround(image, 50 + 5, 485, kWhite));
 
   // Health bars: red fill inside the white frame for the gun and every
   // object at full strength; the half-strength car's fill stops at its middle.
@@ -279,7 +234,7 @@ TEST_F(Scenes, BattlefieldWithEveryKindStatusAndHealthBars) {
   // Car: full value 1000 gives a frame 395..425; health 500 fills 394..409.
   EXPECT_TRUE(PixelIs(image, 400, 512, kRed));
   EXPECT_TRUE(PixelIs(image, 418, 512, kBlack));
-  EXPECT_TRUE(NearPixelIs(image, 410, 510, kWhite));
+  EXPECT_TRUE(ColourAround(image, 410, 510, kWhite));
 
   // The threat box: solid green for threat 3, the digit in black on it.
   const int bx = kMaxX - 100;
@@ -320,7 +275,7 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   EXPECT_TRUE(PixelIs(image, ix + 60, 340, kYellow));
   EXPECT_TRUE(PixelIs(image, ix, 300, kYellow));
   // Its white outline passes within a pixel of the leftmost point.
-  EXPECT_TRUE(NearPixelIs(image, ix - 102, 335, kWhite) || NearPixelIs(image, ix - 101, 335, kWhite));
+  EXPECT_TRUE(ColourAround(image, ix - 102, 335, kWhite) || ColourAround(image, ix - 101, 335, kWhite));
   // The stem: light-grey discs at most two pixels off the impact from row 450 up.
   EXPECT_TRUE(PixelIs(image, ix, 450, kGrey));
   EXPECT_TRUE(PixelIs(image, ix, 420, kGrey));
@@ -329,7 +284,7 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   EXPECT_TRUE(PixelIs(image, ix + 15, 445, kBlack));
   EXPECT_TRUE(PixelIs(image, ix - 15, 440, kBlack));
   // The battlefield around it is still there.
-  EXPECT_TRUE(NearPixelIs(image, 100, 480, kWhite));
+  EXPECT_TRUE(ColourAround(image, 100, 480, kWhite));
   EXPECT_TRUE(PixelIs(image, 900, 512, kRed));
 }
 
@@ -516,13 +471,13 @@ TEST_F(Scenes, BomberRunCaughtWithBombsFalling) {
   const shot::Image& image = Pending.image;
 
   // The bomber's fuselage and wing lines.
-  EXPECT_TRUE(NearPixelIs(image, plane, 40, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, plane, 60, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, plane + 85, 20, kWhite)) << "tail fin";
+  EXPECT_TRUE(ColourAround(image, plane, 40, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane, 60, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane + 85, 20, kWhite)) << "tail fin";
   // Falling bombs under the plane: bomb 6 at height 430 - 5 * 8^2 = 110,
   // bomb 10 at 430 - 5 * 4^2 = 350.
-  EXPECT_TRUE(NearPixelIs(image, plane, 496 - 110, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, plane, 496 - 350, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane, 496 - 110, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane, 496 - 350, kWhite));
   // Bomb 3's explosion at 579 - 25 * 13 = 254, the last one drawn, sampled
   // where each disc shows on top and off every dash row.
   const int bx = 579 - 25 * 13;
