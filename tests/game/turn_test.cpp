@@ -1,7 +1,8 @@
 // The turn loop on the recording device, with the answers typed ahead into
 // standard input: the threat rising once per turn up to 15, the stock of the
 // kind fired going down, the last shell losing the level (a restart answer
-// beginning with y restarts), and victory once every object is down.
+// beginning with y restarts), and victory once every object is down, won by
+// the worked launch of speed 100 at 45 degrees.
 #include "game/turn.hpp"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ TEST(PlayTurn, ThreatStocksDefeatAndVictory) {
   // Shell kind, then speed and angle: speed 1 at angle 0 bursts beside the gun.
   std::string answers;
   for (int turn = 0; turn < 15; ++turn) answers += "1\n1 0\n";
-  answers += "2\n1 0\n" "1\n1 0\n" "yes\n" "1\n1 0\n";
+  answers += "2\n1 0\n" "1\n1 0\n" "yes\n" "1\n100 45\n";
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   ASSERT_EQ(write(fds[1], answers.data(), answers.size()), static_cast<ssize_t>(answers.size()));
@@ -51,12 +52,15 @@ TEST(PlayTurn, ThreatStocksDefeatAndVictory) {
   EXPECT_TRUE(PlayTurn(outcome));
   EXPECT_TRUE(LevelLost);
   EXPECT_EQ(outcome, LevelOutcome::Restart);
-  // The target beside the gun stops the shell on it: 498 from the shell, 1
-  // from the splash, and victory.
+  // Speed 100 at 45 degrees is (70, 71), down after 72 steps 5040 pixels on:
+  // exactly on a field gun (500 hit points), which falls only to a shell on
+  // its x. (71, 71), what 180 / pi would give, stops a pixel off.
   AmmoHE = 5;
   LevelLost = false;
-  Units[1].x = 101;
+  PlayerX = 20;
+  Units[1] = {.x = 5060, .kind = 10, .health = 500, .maxHealth = 500};
   EXPECT_TRUE(PlayTurn(outcome));
+  EXPECT_EQ(ShellDX, 5040);
   EXPECT_EQ(outcome, LevelOutcome::Won);
   EXPECT_EQ(Units[1].destroyed, 1);
   const std::string shown = ::testing::internal::GetCapturedStdout();
