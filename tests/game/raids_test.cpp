@@ -198,21 +198,6 @@ TEST_F(RaidsTest, RaidsNeedTheDrawThenTheThreatThenTheSpotter) {
   }
 }
 
-TEST_F(RaidsTest, AtThreat15BothComeTheAttackPlaneFirst) {
-  // Turn order is attack plane, then bomber; find a seed that lets both pass.
-  bool both = false;
-  for (int attempt = 0; attempt < 200 && !both; ++attempt) {
-    Start(rec::kMaxX);
-    SeedWhose(6, [](int32_t r) { return r > 2; });
-    AttackPlaneRaid();
-    BomberRaid();
-    both = rec::Count(rec::DelayCall(10)) > 0;
-  }
-  ASSERT_TRUE(both);
-  EXPECT_LT(rec::FirstAt(rec::DelayCall(25)), rec::FirstAt(rec::DelayCall(10)));
-  EXPECT_EQ(rec::Bursts().size(), 11u);  // the rocket, then ten bombs
-}
-
 // ---- The attack plane ----
 
 // The gun's place decides where the glide ends: guns all over the field,
