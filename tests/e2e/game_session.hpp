@@ -106,15 +106,7 @@ class Games : public ::testing::Test {
   static std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
 
   // Windows at the top of the X server, as another client sees them.
-  static std::vector<Window> TopWindows() {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count);
-    std::vector<Window> result(children, children + count);
-    if (children != nullptr) XFree(children);
-    return result;
-  }
+  static std::vector<Window> TopWindows() { return xvfb::TopWindows(display_); }
 
   // Waits until the program has that many windows, reading its output meanwhile.
   static bool WaitWindows(pty::Session& s, size_t count, pty::Millis timeout = kWait) {

@@ -8,16 +8,9 @@
 #include "game/flow.hpp"
 #include "game/state.hpp"
 #include "game/turn.hpp"
-#include "tests/support/reference_random.hpp"
+#include "tests/support/recording.hpp"
 
 namespace {
-
-void SeedGame(uint32_t seed) {
-  // The generator reseeds only when RandSeed changes; force it.
-  RandSeed = seed + 1;
-  Random(1);
-  RandSeed = seed;
-}
 
 struct Expected {
   std::vector<int16_t> kinds, xs;
@@ -83,7 +76,7 @@ TEST(GenerateSkirmish, MatchesTheDrawOrderForFixedSeeds) {
       bool capped = false;
       const Expected e = Model(seed, skill, before, &capped);
       EnemySkill = static_cast<int16_t>(skill);
-      SeedGame(seed);
+      rec::Reseed(seed);
       GenerateSkirmish();
       ExpectDrawUp(seed, skill, e);
     }
@@ -96,7 +89,7 @@ TEST(GenerateSkirmish, SkillOneFirstDrawOfTenLeavesTheKindAndEndsTheDrawUp) {
   while (ReferenceRandom(seed)(11) != 10) ++seed;
   PresetKinds(7);
   EnemySkill = 1;
-  SeedGame(seed);
+  rec::Reseed(seed);
   GenerateSkirmish();
   EXPECT_EQ(UnitCount, 1);
   EXPECT_EQ(Units[1].kind, 7) << "budget 10 is not greater than 10";
@@ -109,7 +102,7 @@ TEST(GenerateSkirmish, DrawOfZeroKeepsTheEntrysKind) {
   while (ReferenceRandom(seed)(11) != 0) ++seed;
   PresetKinds(9);
   EnemySkill = 2;
-  SeedGame(seed);
+  rec::Reseed(seed);
   GenerateSkirmish();
   EXPECT_GE(UnitCount, 2);
   EXPECT_EQ(Units[1].kind, 9);
@@ -127,7 +120,7 @@ TEST(GenerateSkirmish, StopsAtTwentyObjects) {
     ASSERT_LT(seed, 5000000u) << "no seed reaches the cap";
   }
   EnemySkill = 5;
-  SeedGame(seed);
+  rec::Reseed(seed);
   GenerateSkirmish();
   EXPECT_EQ(UnitCount, 20);
   ExpectDrawUp(seed, 5, e);
@@ -137,7 +130,7 @@ TEST(GenerateSkirmish, StopsAtTwentyObjects) {
 TEST(GenerateSkirmish, StartsFromAnEmptyCount) {
   UnitCount = 17;
   EnemySkill = 1;
-  SeedGame(99);
+  rec::Reseed(99);
   GenerateSkirmish();
   bool capped = false;
   EXPECT_EQ(UnitCount, static_cast<int16_t>(Model(99, 1, PresetKinds(Units[1].kind), &capped).xs.size()));

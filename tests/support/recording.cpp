@@ -221,6 +221,12 @@ uint32_t FreshSeed() {
   return ++next;
 }
 
+void Reseed(uint32_t seed) {
+  RandSeed = seed + 1;
+  Random(1);
+  RandSeed = seed;
+}
+
 uint32_t SeedNow() {
   RandSeed = FreshSeed();
   return RandSeed;

@@ -83,6 +83,9 @@ void FreezeClock(int64_t seconds);
 
 // A seed the generator has not had in this process, so it reseeds.
 uint32_t FreshSeed();
+// RandSeed := seed, and the generator starts over from it even when it took
+// the same seed before (it reseeds only when RandSeed changes).
+void Reseed(uint32_t seed);
 // RandSeed := a fresh seed; returns it.
 uint32_t SeedNow();
 // The next Randomize seeds with a fresh seed; returns it.

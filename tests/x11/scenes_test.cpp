@@ -27,7 +27,7 @@
 #include "game/units.hpp"
 #include "graph/graph.hpp"
 #include "graph/x11_device.hpp"
-#include "tests/support/reference_random.hpp"
+#include "tests/support/recording.hpp"
 #include "tests/support/screenshot.hpp"
 #include "tests/support/xvfb.hpp"
 
@@ -38,18 +38,6 @@ using namespace shot;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
 constexpr int kMaxX = kWidth - 1;
-
-// The generator only reseeds when RandSeed differs from the seed it last
-// took, so a seed used earlier in this process would carry on where it
-// stopped. Drawing once under another seed first makes the next seed fresh.
-void ForgetSeed(uint32_t next) {
-  RandSeed = next ^ 0x9e3779b9u;
-  Random(2);
-}
-void SeedWith(uint32_t seed) {
-  ForgetSeed(seed);
-  RandSeed = seed;
-}
 
 // n / 10 rounded to the nearest integer, ties to even, in integers.
 int RoundTenth(int n) {
@@ -139,21 +127,14 @@ class Scenes : public ::testing::Test {
   }
 
   static void ResetGame() {
-    for (auto& u : Units) u = EnemyUnit{};
-    UnitCount = 0;
+    rec::ResetGameState();
     PlayerX = 50;
-    PlayerMaxHealth = 1000;
-    PlayerHealth = 1000;
+    PlayerMaxHealth = PlayerHealth = 1000;
     AmmoHE = 10;
     AmmoAP = 5;
     AmmoNuclear = 1;
+    ResetLevelState();
     ThreatLevel = 3;
-    SpotterMode = 1;
-    SpotterSeen = 0;
-    SpotterIndex = 0;
-    SplashRadius = 60;
-    SplashDamage = 1;
-    LevelLost = false;
   }
 
   // A level's objects at full health, as the level start leaves them.
@@ -264,7 +245,7 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   ASSERT_EQ(ShellDX, 20 * 26);
   const int ix = PlayerX + 20 * 26;
   AmmoNuclear = static_cast<int16_t>(AmmoNuclear - 1);
-  SeedWith(4242);
+  rec::Reseed(4242);
   DrawNuclearCloud(static_cast<int16_t>(ix), 500);
   const shot::Image image = Screen();
   Save(image, "nuclear_cloud.png");
@@ -315,7 +296,7 @@ TEST_F(Scenes, FrontBufferWayShowsTheSamePicturesAtEveryPause) {
     ShellVX = 16;
     ShellVY = 8;
     FlyShell();
-    SeedWith(77);
+    rec::Reseed(77);
     DrawScatteredExplosion(static_cast<int16_t>(PlayerX + ShellDX), 500);
     DrawWreckFire(300, 500);
     SleepMilliseconds = [](uint16_t) {};
@@ -345,7 +326,7 @@ TEST_F(Scenes, HighExplosiveHitBurstsInTheAirAndSetsTheTargetOnFire) {
   ASSERT_EQ(ShellY, 36);
   const int ix = 410, iy = 500 - 36;
   const uint32_t seed = 5150;
-  SeedWith(seed);
+  rec::Reseed(seed);
 
   // Steps 6 to 12 of a turn for a high-explosive shell.
   AmmoHE = static_cast<int16_t>(AmmoHE - 1);
@@ -389,7 +370,7 @@ TEST_F(Scenes, RocketSalvoCaughtWithTheThirdRocketComingDown) {
   // EnemyFire seeds from the clock; the launcher aims first, with spread 200.
   const int64_t clock = 1767225600;  // 2026-01-01 00:00:00 UTC
   ClockSeconds = [] { return int64_t{1767225600}; };
-  ForgetSeed(static_cast<uint32_t>(clock));
+  rec::Reseed(static_cast<uint32_t>(clock) + 1);  // so that the clock's seed starts over
   ReferenceRandom ref(static_cast<uint32_t>(clock));
   const long double d = (900 - 200) + ref(200) - 100;
   const long double v = std::sqrt(1000 * 9.8L);
@@ -464,7 +445,7 @@ TEST_F(Scenes, BomberRunCaughtWithBombsFalling) {
   const int tick = 14;
   const int plane = planeX - 25 * tick;
   CatchAt(10, approach + tick + 1);
-  SeedWith(seed);
+  rec::Reseed(seed);
   BomberRaid();
   ASSERT_TRUE(Pending.caught);
   Save(Pending.image, "bomber.png");

@@ -69,17 +69,6 @@ class X11Window : public ::testing::Test {
   }
   static Rgb Pixel(int x, int y) { return Screen(x, y, 1, 1).At(0, 0); }
 
-  // Children of the root window, as another client sees them.
-  static std::vector<Window> TopWindows(Display* d) {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
-    std::vector<Window> result(children, children + count);
-    if (children != nullptr) XFree(children);
-    return result;
-  }
-
   static inline xvfb::Server* server = nullptr;
 };
 
@@ -99,7 +88,7 @@ TEST_F(X11Window, PlainWindowAtTheOriginInTheModeSize) {
 
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
-  const std::vector<Window> windows = TopWindows(other.get());
+  const std::vector<Window> windows = xvfb::TopWindows(other.get());
   ASSERT_EQ(windows.size(), 1u);
   XWindowAttributes a{};
   ASSERT_TRUE(XGetWindowAttributes(other.get(), windows[0], &a));
@@ -417,7 +406,7 @@ TEST_F(X11Window, CloseGraphTwiceClosesOnce) {
   EXPECT_FALSE(X11WindowOpen());
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
-  EXPECT_TRUE(TopWindows(other.get()).empty());
+  EXPECT_TRUE(xvfb::TopWindows(other.get()).empty());
   Open();
   EXPECT_EQ(GraphResult(), 0);
   EXPECT_TRUE(X11WindowOpen());
@@ -429,7 +418,7 @@ TEST_F(X11Window, InitGraphWhileOpenLeavesTheOldWindowAndFails) {
   EXPECT_TRUE(X11WindowOpen());
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
-  EXPECT_EQ(TopWindows(other.get()).size(), 1u);
+  EXPECT_EQ(xvfb::TopWindows(other.get()).size(), 1u);
 }
 
 TEST_F(X11Window, DrawingAfterInitGraphWhileOpenEndsTheProgram) {
