@@ -3,6 +3,7 @@
 // call on the recording device against a reference MT19937.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -110,62 +111,27 @@ TEST_F(EffectsTest, LossesByKindAndDistanceStrictlyInsideTheRadius) {
 
 // ---- Marking destroyed objects ----
 
-TEST_F(EffectsTest, SplashAloneToExactlyZeroDestroysAndBurnsOnce) {
+// Objects without hit points are marked, lose their box and burn once, in
+// table order, at their x on the ground, outlined in the current colour; the
+// splash alone bringing one to exactly 0 is enough. One burnt in an earlier
+// turn and one beyond UnitCount get no fire.
+TEST_F(EffectsTest, ObjectsWithoutHitPointsBurnOnceInTableOrder) {
   const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
-  UnitCount = 1;
-  Stand(1, 400, 1);
-  ApplySplash(420);
-  EXPECT_EQ(Units[1].health, 0);
-  MarkDestroyed();
-  EXPECT_EQ(Units[1].destroyed, 1);
-  EXPECT_EQ(Units[1].width, 0);
-  EXPECT_EQ(Units[1].height, 0);
-  const auto discs = static_cast<std::size_t>(ref(5) + 5);
-  EXPECT_EQ(rec::Only(Op::Disc).size(), discs);
-
-  // Hit again: it keeps losing, but burns no more.
-  rec::Clear();
-  ShellKind = 1;
-  Hit(400);
-  EXPECT_EQ(Units[1].health, -501);
-  MarkDestroyed();
-  EXPECT_EQ(Units[1].destroyed, 1);
-  EXPECT_TRUE(rec::Only(Op::Disc).empty());
-  EXPECT_TRUE(rec::Only(Op::Delay).empty());
-}
-
-TEST_F(EffectsTest, OnlyObjectsWithoutHitPointsAreMarked) {
-  UnitCount = 3;
+  UnitCount = 5;
   Stand(1, 100, 1);
-  Stand(2, 200, 0);
+  Stand(2, 200, 5);
   Stand(3, 300, -32768);
-  Stand(4, 400, 0);  // above UnitCount
-  rec::SeedNow();
-  MarkDestroyed();
-  EXPECT_EQ(Units[1].destroyed, 0);
-  EXPECT_EQ(Units[1].width, 30);
-  EXPECT_EQ(Units[1].height, 20);
-  EXPECT_EQ(Units[2].destroyed, 1);
-  EXPECT_EQ(Units[3].destroyed, 1);
-  EXPECT_EQ(Units[4].destroyed, 0);
-  EXPECT_EQ(Units[4].width, 30);
-}
-
-TEST_F(EffectsTest, SeveralObjectsBurnInTableOrderAtTheirXOnTheGround) {
-  const uint32_t seed = rec::SeedNow();
-  ReferenceRandom ref(seed);
-  UnitCount = 4;
-  Stand(1, 100, 0);
-  Stand(2, 200, 5);   // standing
-  Stand(3, 300, -3);
-  Stand(4, 400, -9);  // burnt in an earlier turn
+  Stand(4, 400, -9);
   Units[4].destroyed = 1;
-  SetColor(4);  // the fire's outline keeps whatever colour is current
+  Stand(5, 500, 0);
+  Stand(6, 600, 0);
+  ApplySplash(120);
+  ASSERT_EQ(Units[1].health, 0);
+  SetColor(4);
   MarkDestroyed();
-
   std::vector<Call> expected;
-  for (int x : {100, 300}) {
+  for (int x : {100, 300, 500}) {
     const int n = ref(5) + 5;
     for (int i = 0; i < n; ++i) {
       const int ox = ref(100) - 50;
@@ -176,6 +142,19 @@ TEST_F(EffectsTest, SeveralObjectsBurnInTableOrderAtTheirXOnTheGround) {
   }
   EXPECT_EQ(DiscsAndDelays(), expected);
   EXPECT_EQ(Random(1 << 30), ref(1 << 30));  // nothing else was drawn
+  for (int i : {1, 3, 4, 5})
+    EXPECT_EQ((std::array{Units[i].destroyed, Units[i].width, Units[i].height}),
+              (std::array<int16_t, 3>{1, 0, 0})) << i;
+  for (int i : {2, 6})
+    EXPECT_EQ((std::array{Units[i].destroyed, Units[i].width, Units[i].height}),
+              (std::array<int16_t, 3>{0, 30, 20})) << i;
+  // Hit again, they keep losing but burn no more.
+  rec::Clear();
+  ShellKind = 1;
+  Hit(100);
+  MarkDestroyed();
+  EXPECT_EQ(Units[1].health, -501);
+  EXPECT_TRUE(rec::Calls().empty());
 }
 
 // ---- Drawings ----
