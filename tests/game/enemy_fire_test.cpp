@@ -22,13 +22,8 @@ namespace {
 using rec::Op;
 using Points = std::vector<std::pair<int, int>>;
 
-// n x 0.1 rounded to nearest, ties to even, in integers: -45 gives -4.
-int RoundTenth(int n) {
-  int q = n / 10, r = n % 10;
-  if (r < 0) r += 10, --q;  // floor division
-  if (r > 5 || (r == 5 && q % 2 != 0)) ++q;
-  return q;
-}
+using rec::RoundTenth;
+
 int Round(long double v) { return static_cast<int>(std::nearbyint(v)); }
 
 // Centres of the white radius-3 circles and of the discs filled in a colour.
@@ -43,14 +38,6 @@ Points Discs(int fill) {
   for (const rec::Call& c : rec::Only(Op::Disc))
     if (c.pattern == 1 && c.fill == fill) out.push_back({c.a, c.b});
   return out;
-}
-
-// Start speeds of an aimed shell (range 1000) as round(v s) and round(v u).
-std::pair<int, int> Arc(long double d, bool steep) {
-  const long double v = std::sqrt(1000 * 9.8L), v4 = v * v * v * v;
-  const long double q = std::sqrt((v4 - d * d * 9.8L * 9.8L) / v4);
-  const long double s = std::sqrt((steep ? 1 - q : 1 + q) / 2), u = std::sqrt(1 - s * s);
-  return {Round(v * s), Round(v * u)};
 }
 
 // A shell's circles (the start 5 above the ground, then t = 0, 1, ...) and
@@ -217,7 +204,7 @@ TEST_F(EnemyFireTest, ShotAfterSpottingAimsWithTheNarrowerSpread) {
     const uint32_t seed = rec::ArmClock();
     ReferenceRandom ref(seed);
     ref(row.before);
-    const auto [along, up] = Arc(600 + ref(row.after) - row.after / 2, true);
+    const auto [along, up] = rec::ReferenceArc(600 + ref(row.after) - row.after / 2, true);
     const int vx = ref(20) - along - 10;
     const int vy = ref(10) + up - 5;
     EnemyFire();
@@ -244,7 +231,7 @@ TEST_F(EnemyFireTest, ShellsFlyTheirArcAndCostWithin200) {
     Units[1].x = 1500;
     const uint32_t seed = rec::SeedNow();
     ReferenceRandom ref(seed);
-    const auto [along, up] = std::abs(row.d) > 1000 ? std::pair{0, 0} : Arc(row.d, row.steep);
+    const auto [along, up] = rec::ReferenceArc(row.d, row.steep);
     const int vx = ref(20) - along - 10;
     const int vy = ref(10) + up - 5;
     const Flight f = ReferenceShell(1500, vx, vy);
@@ -264,22 +251,14 @@ TEST_F(EnemyFireTest, ShellsFlyTheirArcAndCostWithin200) {
 TEST_F(EnemyFireTest, SalvoRocketsStartSlowerEachAndHitWithoutTheRailOffset) {
   const int x = 1500;
   Units[1].x = x;
-  // Rocket j: vx = 2 - round(v s) - j, vy = round(v u) + 1 - j, from (0, 20).
-  const auto [along, up] = Arc(500, true);
+  // Rocket j: vx = 2 - round(v s) - j, vy = round(v u) + 1 - j, heads and
+  // bursts 40 pixels right of the launcher.
   Flight f;
   std::vector<int> landed;
-  for (int j = 1; j <= 5; ++j) {
-    int px = 0, py = 20, vy = up + 1 - j;
-    const int vx = 2 - along - j;
-    do {
-      const int nx = RoundTenth(vx) + px, ny = RoundTenth(vy) + py;
-      f.marks.push_back({x + nx + 40, 500 - ny});
-      --vy;
-      px = nx;
-      py = ny;
-    } while (py > 1);
-    f.bursts.push_back(x + px + 40);
-    landed.push_back(x + px);
+  for (const auto& rocket : rec::ReferenceSalvo(500)) {
+    for (const rec::RocketStep& step : rocket) f.marks.push_back({x + step.nx + 40, 500 - step.ny});
+    f.bursts.push_back(x + rocket.back().nx + 40);
+    landed.push_back(x + rocket.back().nx);
   }
   // Rocket 1 bursts 60 right of the gun: 20 pixels without the offset.
   PlayerX = static_cast<int16_t>(landed[0] - 20);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <sstream>
 
 #include "console/console.hpp"
@@ -243,6 +245,39 @@ void ExpectDraws(uint32_t seed, int draws) {
   ReferenceRandom ref(seed);
   for (int k = 0; k < draws; ++k) ref.mt();
   EXPECT_EQ(next, ref(1 << 30)) << "expected " << draws << " numbers drawn";
+}
+
+int RoundTenth(int n) {
+  int q = n / 10, r = n % 10;
+  if (r < 0) r += 10, --q;  // floor division
+  if (r > 5 || (r == 5 && q % 2 != 0)) ++q;
+  return q;
+}
+
+std::pair<int, int> ReferenceArc(long double d, bool steep) {
+  const long double v = std::sqrt(1000 * 9.8L), v4 = v * v * v * v;
+  if (d * d * 9.8L * 9.8L > v4) return {0, 0};
+  const long double q = std::sqrt((v4 - d * d * 9.8L * 9.8L) / v4);
+  const long double s = std::sqrt((steep ? 1 - q : 1 + q) / 2), u = std::sqrt(1 - s * s);
+  return {static_cast<int>(std::nearbyint(v * s)), static_cast<int>(std::nearbyint(v * u))};
+}
+
+std::vector<std::vector<RocketStep>> ReferenceSalvo(long double d) {
+  const auto [along, up] = ReferenceArc(d, true);
+  std::vector<std::vector<RocketStep>> rockets;
+  for (int j = 1; j <= 5; ++j) {
+    std::vector<RocketStep>& steps = rockets.emplace_back();
+    int px = 0, py = 20, vy = up + 1 - j;
+    const int vx = 2 - along - j;
+    do {
+      const int nx = RoundTenth(vx) + px, ny = RoundTenth(vy) + py;
+      steps.push_back({nx, ny, px, py});
+      --vy;
+      px = nx;
+      py = ny;
+    } while (py > 1);
+  }
+  return rockets;
 }
 
 void ResetGameState() {

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/support/reference_random.hpp"
@@ -92,6 +93,19 @@ uint32_t SeedNow();
 uint32_t ArmClock();
 // Expects that exactly `draws` numbers were taken since `seed` was set.
 void ExpectDraws(uint32_t seed, int draws);
+
+// Reference arithmetic of the enemy's weapons, written from their rules for
+// expectations: n x 0.1 rounded to nearest with ties to even, in integers
+// (-45 gives -4); the start speeds round(v s) and round(v u) of a shell aimed
+// a distance d with range 1000 (0 and 0 beyond reach); and the five rockets
+// of a salvo aimed so, each step the new head offset (nx, ny) and the one it
+// left (px, py), from (0, 20) until py <= 1.
+int RoundTenth(int n);
+std::pair<int, int> ReferenceArc(long double d, bool steep);
+struct RocketStep {
+  int nx, ny, px, py;
+};
+std::vector<std::vector<RocketStep>> ReferenceSalvo(long double d);
 
 // Every program-wide game variable back to its start-up value, as a new
 // process has them; the drawing state is left to Start.

@@ -39,14 +39,6 @@ constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
 constexpr int kMaxX = kWidth - 1;
 
-// n / 10 rounded to the nearest integer, ties to even, in integers.
-int RoundTenth(int n) {
-  int q = n / 10, r = n % 10;
-  if (r < 0) r += 10, --q;
-  if (r > 5 || (r == 5 && q % 2 != 0)) ++q;
-  return q;
-}
-
 // ---- The Delay seam ----------------------------------------------------------
 // Delay never sleeps here; it counts the calls with a chosen length and reads
 // the screen back at the wanted one.
@@ -372,38 +364,13 @@ TEST_F(Scenes, RocketSalvoCaughtWithTheThirdRocketComingDown) {
   ClockSeconds = [] { return int64_t{1767225600}; };
   rec::Reseed(static_cast<uint32_t>(clock) + 1);  // so that the clock's seed starts over
   ReferenceRandom ref(static_cast<uint32_t>(clock));
-  const long double d = (900 - 200) + ref(200) - 100;
-  const long double v = std::sqrt(1000 * 9.8L);
-  const long double v4 = v * v * v * v;
-  const long double q = std::sqrt((v4 - d * d * 9.8L * 9.8L) / v4);
-  const long double s = std::sqrt((1 - q) / 2);
-  const long double u = std::sqrt(1 - s * s);
-  const int along = static_cast<int>(std::nearbyint(v * s));
-  const int up = static_cast<int>(std::nearbyint(v * u));
-
   // Every rocket's steps: head (nx, ny) drawn yellow, then (px, py) grey.
-  struct Step {
-    int nx, ny, px, py;
-  };
-  std::vector<std::vector<Step>> rockets;
-  for (int j = 1; j <= 5; ++j) {
-    std::vector<Step> steps;
-    int px = 0, py = 20, vy = up + 1 - j;
-    const int vx = 2 - along - j;
-    do {
-      const int nx = RoundTenth(vx) + px, ny = RoundTenth(vy) + py;
-      steps.push_back({nx, ny, px, py});
-      --vy;
-      px = nx;
-      py = ny;
-    } while (py > 1);
-    rockets.push_back(steps);
-  }
+  const auto rockets = rec::ReferenceSalvo((900 - 200) + ref(200) - 100);
   // Rocket 3, eight steps before it lands: falling fast, so its head lies
   // clear of the grey disc drawn behind it.
-  const std::vector<Step>& third = rockets[2];
+  const auto& third = rockets[2];
   const int k = static_cast<int>(third.size()) - 8;
-  const Step at = third[static_cast<size_t>(k - 1)];
+  const rec::RocketStep at = third[static_cast<size_t>(k - 1)];
   ASSERT_GT(std::hypot(at.nx - at.px, at.ny - at.py), 8.0);
   CatchAt(5, static_cast<int>(rockets[0].size() + rockets[1].size()) + k);
 
