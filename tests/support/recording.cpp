@@ -280,6 +280,29 @@ std::vector<std::vector<RocketStep>> ReferenceSalvo(long double d) {
   return rockets;
 }
 
+ReferenceField ReferenceSkirmish(uint32_t seed, int skill, int kindBefore) {
+  ReferenceRandom random(seed);
+  ReferenceField f;
+  int budget = 10 * skill;
+  do {
+    const int d = random(11);
+    int kind = kindBefore;
+    if (d != 0) {
+      if (budget > d) kind = d;
+      budget -= d;
+    }
+    f.kinds.push_back(kind);
+    f.xs.push_back(random(800) + 200);
+    f.capped = budget >= 5 && f.xs.size() == 21;
+  } while (budget >= 5 && f.xs.size() < 21);
+  f.he = random(20) + 20;
+  f.ap = random(10) + 10;
+  f.nuclear = random(3);
+  f.maxHealth = random(600) + 700;
+  f.playerX = random(100) + 10;
+  return f;
+}
+
 void ResetGameState() {
   Units = {};
   LevelNumber = UnitCount = PlayerX = PlayerHealth = PlayerMaxHealth = 0;

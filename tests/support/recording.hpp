@@ -107,6 +107,17 @@ struct RocketStep {
 };
 std::vector<std::vector<RocketStep>> ReferenceSalvo(long double d);
 
+// The skirmish draw-up from the seed at the skill, as its rules read: the
+// objects' kinds and x (index 0 unused; a kind not drawn stays `kindBefore`),
+// the stocks, the gun's hit points and x, and whether the table's 20 entries
+// stopped it.
+struct ReferenceField {
+  std::vector<int> kinds = {0}, xs = {0};
+  int he = 0, ap = 0, nuclear = 0, maxHealth = 0, playerX = 0;
+  bool capped = false;
+};
+ReferenceField ReferenceSkirmish(uint32_t seed, int skill, int kindBefore = 0);
+
 // Every program-wide game variable back to its start-up value, as a new
 // process has them; the drawing state is left to Start.
 void ResetGameState();
