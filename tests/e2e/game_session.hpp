@@ -20,10 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/pty.hpp"
-#include "tests/e2e/texts.hpp"
+#include "tests/e2e/runs.hpp"
 #include "tests/support/screenshot.hpp"
-#include "tests/support/xvfb.hpp"
 
 // After GoogleTest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
@@ -62,27 +60,14 @@ class Games : public ::testing::Test {
     ASSERT_NE(display_, nullptr) << "cannot reach the private X server";
     Created();
     created_ = 0;
-    char pattern[] = "/tmp/zalpomet-game-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::create_directory(dir_ / "level");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
 
-  void WriteLevel(int number, std::string_view text) const {
-    std::ofstream(dir_ / "level" / (std::to_string(number) + ".lvl"), std::ios::binary) << text;
-  }
+  void WriteLevel(int number, std::string_view text) const { dir_.Level(number, text); }
 
   // The program in the test's directory; with a frozen clock when asked, so
   // that every Randomize gives the same seed.
   std::unique_ptr<pty::Session> Start(std::string_view frozenAt = {}) const {
-    pty::Options o;
-    o.argv = {ZALPOMET_BINARY};
-    o.env = {"DISPLAY=" + server_->Display()};
-    o.cwd = dir_.string();
+    pty::Options o = GameOptions(dir_, *server_);
     if (!frozenAt.empty()) {
       EXPECT_TRUE(std::filesystem::exists(kFakeTime)) << kFakeTime << " (package faketime)";
       const char* asan = getenv("ASAN_OPTIONS");
@@ -102,8 +87,6 @@ class Games : public ::testing::Test {
     EXPECT_TRUE(s->ReadUntil(kMenuPrompt, kWait)) << Shown(*s);
     return s;
   }
-
-  static std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
 
   // Windows at the top of the X server, as another client sees them.
   static std::vector<Window> TopWindows() { return xvfb::TopWindows(display_); }
@@ -175,7 +158,7 @@ class Games : public ::testing::Test {
   static inline xvfb::Server* server_ = nullptr;
   static inline Display* display_ = nullptr;
   static inline int created_ = 0;
-  std::filesystem::path dir_;
+  Workdir dir_;  // a fresh one with a level folder for every test
 };
 
 }  // namespace game_e2e

@@ -52,10 +52,6 @@ Image Grab(const std::string& display, int x, int y, int width, int height) {
   return image;
 }
 
-Rgb ReadPixel(const std::string& display, int x, int y) {
-  return Grab(display, x, y, 1, 1).pixels.front();
-}
-
 void SavePng(const Image& image, const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path);

@@ -1,5 +1,5 @@
-// Reading the screen of an X display back for tests: single pixels, whole
-// areas, and PNG files under the build's artifacts directory. The game window
+// Reading the screen of an X display back for tests: areas, checks of their
+// pixels, and PNG files under the build's artifacts directory. The game window
 // sits at (0, 0) of the root window (no window manager), so root coordinates
 // are window coordinates. Writes only the files it is asked to.
 #pragma once
@@ -50,7 +50,6 @@ int CountColour(const Image& image, int x1, int y1, int x2, int y2, Rgb want);
 
 // Throw std::runtime_error when the display cannot be opened or read.
 Image Grab(const std::string& display, int x, int y, int width, int height);
-Rgb ReadPixel(const std::string& display, int x, int y);
 // Saves the top-left width x height area as an 8-bit RGB PNG at path.
 void SavePng(const std::string& display, const std::string& path, int width, int height);
 void SavePng(const Image& image, const std::string& path);
