@@ -239,8 +239,10 @@ def main():
           f"({sum(baseline.values()):.0f} s)", flush=True)
 
     for k, fault in enumerate(faults, 1):
+        begun = time.monotonic()
         judge(fault, baseline)
-        line = f"[{k}/{len(faults)}] {fault.outcome:15} {fault.path}:{fault.number}  {fault.rule}"
+        line = (f"[{k}/{len(faults)}] {fault.outcome:15} {time.monotonic() - begun:4.0f} s  "
+                f"{fault.path}:{fault.number}  {fault.rule}")
         if fault.detail and fault.outcome != "did not compile":
             line += f"  -- {fault.detail}"
         print(line, flush=True)
