@@ -618,23 +618,4 @@ TEST(GraphResult, ReturnsOnceThenZero) {
   EXPECT_EQ(GraphResult(), 0);
 }
 
-// ---- the recording device itself ----
-
-TEST(RecordingDevice, StartsRepeatedlyAndCountsVirtualTime) {
-  for (int i = 0; i < 3; ++i) {
-    rec::Start();
-    EXPECT_EQ(GraphResult(), 0);
-    EXPECT_EQ(GetMaxX(), rec::kMaxX);
-    EXPECT_TRUE(rec::Calls().empty());
-  }
-  Delay(40);
-  Delay(2);
-  EXPECT_EQ(rec::VirtualMs(), 42u);
-  EXPECT_EQ(rec::Only(rec::Op::Delay), (Calls{rec::DelayCall(40), rec::DelayCall(2)}));
-  rec::Start(639, 479);
-  EXPECT_EQ(GetMaxX(), 639);
-  EXPECT_EQ(GetMaxY(), 479);
-  rec::Stop();
-}
-
 }  // namespace
