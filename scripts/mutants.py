@@ -13,6 +13,7 @@ moved on: update the list). Exits 1 when a fault survives without an
     scripts/mutants.py                 # every fault
     scripts/mutants.py raids           # faults whose file or rule contains "raids"
     scripts/mutants.py --list          # the faults and the tests that judge them
+    scripts/mutants.py --faults my.tsv # another list of faults
 
 The list's format is described at its top.
 """
@@ -200,9 +201,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("only", nargs="*", help="run the faults whose file or rule contains a word")
     parser.add_argument("--list", action="store_true", help="show the faults and exit")
+    parser.add_argument("--faults", default=LIST, help="the list of faults (default: %(default)s)")
     args = parser.parse_args()
 
-    faults = read_list(LIST)
+    faults = read_list(args.faults)
     if args.only:
         faults = [f for f in faults if any(w in f.path or w in f.rule for w in args.only)]
     if args.list:

@@ -196,10 +196,6 @@ std::vector<Call> Only(Op op, int colour) {
 
 size_t Count(const Call& call) { return static_cast<size_t>(std::count(TheCalls.begin(), TheCalls.end(), call)); }
 
-size_t FirstAt(const Call& call) {
-  return static_cast<size_t>(std::find(TheCalls.begin(), TheCalls.end(), call) - TheCalls.begin());
-}
-
 std::vector<int> Bursts() {
   std::vector<int> out;
   for (const Call& call : TheCalls)
@@ -215,8 +211,6 @@ void InstallVirtualClock() {
   ClockSeconds = FrozenClock;
   TheVirtualMs = 0;
 }
-
-void FreezeClock(int64_t seconds) { FrozenSeconds = seconds; }
 
 uint32_t FreshSeed() {
   static uint32_t next = 20260000;
@@ -236,7 +230,7 @@ uint32_t SeedNow() {
 
 uint32_t ArmClock() {
   const uint32_t seed = FreshSeed();
-  FreezeClock(seed);
+  FrozenSeconds = seed;
   return seed;
 }
 

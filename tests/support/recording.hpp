@@ -1,8 +1,9 @@
 // What the game and drawing tests share, said once: a drawing device that
 // records every device call as a Call, the one virtual clock behind Delay and
-// Randomize, seeds and the count of numbers drawn, and the reset of the game
-// state. The device is registered through the same mode table as the window
-// device, so a drawing is checked against its primitives without X.
+// Randomize, seeds and the count of numbers drawn, reference loops written
+// from the rules for expectations, and the reset of the game state. The
+// device is registered through the same mode table as the window device, so
+// a drawing is checked against its primitives without X.
 #pragma once
 
 #include <cstdint>
@@ -71,16 +72,13 @@ void Clear();
 std::vector<Call> Only(Op op);
 std::vector<Call> Only(Op op, int colour);
 size_t Count(const Call& call);
-// Index of the first call equal to `call`, or the number of calls.
-size_t FirstAt(const Call& call);
 // The x of every DrawExplosion, in order: its first disc lies 15 left of it.
 std::vector<int> Bursts();
 
-// The virtual clock: Delay adds up here and never sleeps; Randomize reads the
-// frozen time. Sum of all Delay(ms) since Start or the last reset.
+// The virtual clock: Delay adds up here and never sleeps; Randomize reads a
+// frozen time (ArmClock). Sum of all Delay(ms) since Start or the last reset.
 uint64_t& VirtualMs();
 void InstallVirtualClock();
-void FreezeClock(int64_t seconds);
 
 // A seed the generator has not had in this process, so it reseeds.
 uint32_t FreshSeed();
