@@ -3,7 +3,9 @@
 # `make check` also builds the program and every test with AddressSanitizer
 # and UndefinedBehaviorSanitizer in $(ASAN_BUILD) and runs the suite there;
 # `make fuzz` runs each fuzz target for FUZZ_SECONDS (needs clang); `make bench`
-# runs the pace benchmark (about four minutes; docs/performance.md).
+# runs the pace benchmark (about four minutes; docs/performance.md); `make
+# mutants` writes each one-line fault of tests/mutants.tsv into a copy of the
+# tree in build-mutants/ and checks that the tests catch it.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
@@ -12,7 +14,7 @@ ifdef CI
 CMAKE_FLAGS += -DZALPOMET_WERROR=ON
 endif
 
-.PHONY: run check check-asan build configure deps clean fuzz bench screenshots
+.PHONY: run check check-asan build configure deps clean fuzz bench screenshots mutants
 
 deps:
 	@scripts/install-deps.sh
@@ -53,5 +55,9 @@ screenshots: configure
 bench: build
 	@./$(BUILD)/bench/zalpomet-bench
 
+mutants:
+	@scripts/install-deps.sh mutants
+	@python3 scripts/mutants.py
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-mutants

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 # dpkg-dev and file let CPack compute the package's dependencies; lintian is
 # the test that the package passes Debian's checks.
-# `install-deps.sh fuzz` adds clang and its libFuzzer run-time for `make fuzz`.
+# `install-deps.sh fuzz` adds clang and its libFuzzer run-time for `make fuzz`,
+# `install-deps.sh mutants` the Python that runs `make mutants`.
 set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
@@ -16,6 +17,9 @@ packages=(
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev)
+fi
+if [ "${1:-}" = mutants ]; then
+  packages+=(python3)
 fi
 missing=()
 for p in "${packages[@]}"; do

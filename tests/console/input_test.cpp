@@ -98,6 +98,7 @@ TEST(Editor, AnswerLeftInTheLineIsReadNext) {
 TEST(Answers, InvalidNumbersEndWith217) {
   const Answer answers[] = {
       {"abc\r", "num", "abc\r\nzalpomet: Invalid input\r\n"},
+      {"!7\r", "num", "!7\r\nzalpomet: Invalid input\r\n"},  // only bytes up to 32 are skipped
       {"-1\r", "unum", "-1\r\nzalpomet: Invalid input\r\n"},
       {"9223372036854775808\r", "num", "9223372036854775808\r\nzalpomet: Invalid input\r\n"},
   };

@@ -3,51 +3,23 @@
 // gives, kept by a restart; enemy fire and the advance killing the player; a
 // level without shells handing back to the main menu.
 #include "tests/e2e/game_session.hpp"
-#include "tests/support/reference_random.hpp"
+#include "tests/support/recording.hpp"
 
 namespace {
 
 using namespace game_e2e;
 
-// ---- The skirmish draw-up, worked out independently from the seed ---------
-
-struct Battlefield {
-  int unitCount = 0;
-  int x[21] = {};
-  int kind[21] = {};  // 0 where a draw of 0 (or the budget) left it unset, in a fresh run
-  int ammoHE = 0, ammoAP = 0, ammoNuclear = 0, playerMaxHealth = 0, playerX = 0;
-};
-
-Battlefield DrawUpSkirmish(uint32_t seed, int skill) {
-  ReferenceRandom random(seed);
-  Battlefield b;
-  int budget = 10 * skill;
-  do {
-    const int d = random(11);
-    ++b.unitCount;
-    if (d >= 1) {
-      if (budget > d) b.kind[b.unitCount] = d;
-      budget -= d;
-    }
-    b.x[b.unitCount] = random(800) + 200;
-  } while (budget >= 5 && b.unitCount < 20);
-  b.ammoHE = random(20) + 20;
-  b.ammoAP = random(10) + 10;
-  b.ammoNuclear = random(3);
-  b.playerMaxHealth = random(600) + 700;
-  b.playerX = random(100) + 10;
-  return b;
-}
-
-std::string LevelFileOf(const Battlefield& b, int ammoAP, std::string_view briefing) {
-  std::string text = std::to_string(b.unitCount) + "\n" + std::to_string(b.playerX) + "\n" +
-                     std::to_string(b.ammoHE) + " " + std::to_string(ammoAP) + " " +
-                     std::to_string(b.ammoNuclear) + "\n" + std::to_string(b.playerMaxHealth) + "\n";
-  for (int i = 1; i <= b.unitCount; ++i)
-    text += std::to_string(b.x[i]) + " " + std::to_string(b.kind[i]) + "\n";
+// A level file holding a drawn-up skirmish field, with the stock of
+// armour-piercing shells given.
+std::string LevelFileOf(const rec::ReferenceField& b, int ammoAP, std::string_view briefing) {
+  const size_t count = b.xs.size() - 1;
+  std::string text = std::to_string(count) + "\n" + std::to_string(b.playerX) + "\n" +
+                     std::to_string(b.he) + " " + std::to_string(ammoAP) + " " +
+                     std::to_string(b.nuclear) + "\n" + std::to_string(b.maxHealth) + "\n";
+  for (size_t i = 1; i <= count; ++i)
+    text += std::to_string(b.xs[i]) + " " + std::to_string(b.kinds[i]) + "\n";
   return text + std::string(briefing) + "\n";
 }
-
 
 // ---- A skirmish at a frozen clock ----------------------------------------------------
 
@@ -60,12 +32,13 @@ constexpr uint32_t kSkirmishSeed = 1767363600;
 // The draw-up is checked against the opening view of a level file holding
 // the values worked out here: the two pictures must agree pixel for pixel.
 TEST_F(Games, SkirmishAtAFixedSeedDrawsWhatTheSeedGivesAndARestartKeepsIt) {
-  const Battlefield b = DrawUpSkirmish(kSkirmishSeed, 1);
-  ASSERT_GE(b.unitCount, 2);  // so that one armour-piercing shell on the gun kills
-  for (int i = 1; i <= b.unitCount; ++i) {
-    ASSERT_GE(b.kind[i], 1) << "object " << i;
-    ASSERT_LE(b.kind[i], 3) << "object " << i;
-    ASSERT_LT(b.x[i], kWindowW - 60) << "object " << i;
+  const rec::ReferenceField b = rec::ReferenceSkirmish(kSkirmishSeed, 1);
+  const int count = static_cast<int>(b.xs.size()) - 1;
+  ASSERT_GE(count, 2);  // so that one armour-piercing shell on the gun kills
+  for (int i = 1; i <= count; ++i) {
+    ASSERT_GE(b.kinds[i], 1) << "object " << i;
+    ASSERT_LE(b.kinds[i], 3) << "object " << i;
+    ASSERT_LT(b.xs[i], kWindowW - 60) << "object " << i;
   }
 
   shot::Image drawn, restarted;
@@ -78,8 +51,8 @@ TEST_F(Games, SkirmishAtAFixedSeedDrawsWhatTheSeedGivesAndARestartKeepsIt) {
     drawn = Settled(*s);
     shot::SavePng(drawn, shot::ArtifactPath("game_skirmish_view.png"));
     // Every object's and the player's health bar frame crosses row 510 at its x.
-    for (int i = 1; i <= b.unitCount; ++i)
-      EXPECT_TRUE(ColourAround(drawn, b.x[i], 510, kWhite)) << "health bar of object " << i;
+    for (int i = 1; i <= count; ++i)
+      EXPECT_TRUE(ColourAround(drawn, b.xs[i], 510, kWhite)) << "health bar of object " << i;
     EXPECT_TRUE(ColourAround(drawn, b.playerX, 510, kWhite)) << "player's health bar";
 
     // Armour-piercing on the own gun: 1000 per entry of the table, more than
@@ -98,8 +71,8 @@ TEST_F(Games, SkirmishAtAFixedSeedDrawsWhatTheSeedGivesAndARestartKeepsIt) {
     EXPECT_EQ(s->WaitExit(kWait).code, 0) << Shown(*s);
   }
   // The shot spent one armour-piercing shell; the restart keeps what is left.
-  WriteLevel(1, LevelFileOf(b, b.ammoAP, "Как в скирмише"));
-  WriteLevel(2, LevelFileOf(b, b.ammoAP - 1, "После перезапуска"));
+  WriteLevel(1, LevelFileOf(b, b.ap, "Как в скирмише"));
+  WriteLevel(2, LevelFileOf(b, b.ap - 1, "После перезапуска"));
   const auto reference = [&](int number, std::string_view briefing) {
     auto s = StartAtMenu();
     OpenSingleLevel(*s, number, briefing);

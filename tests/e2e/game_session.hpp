@@ -20,10 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/pty.hpp"
-#include "tests/e2e/texts.hpp"
+#include "tests/e2e/runs.hpp"
 #include "tests/support/screenshot.hpp"
-#include "tests/support/xvfb.hpp"
 
 // After GoogleTest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
@@ -40,29 +38,7 @@ inline constexpr char kFakeTime[] = ZALPOMET_FAKETIME;
 constexpr int kScreenW = 1024, kScreenH = 768;
 constexpr int kWindowW = 800, kWindowH = 600;
 
-using shot::Rgb;
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kGreen{0, 168, 0};
-constexpr Rgb kRed{168, 0, 0};
-constexpr Rgb kWhite{252, 252, 252};
-
-inline bool Near(Rgb got, Rgb want) {
-  const auto close = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
-  return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
-}
-
-// True when a pixel of the colour lies within one pixel of (x, y): GL's
-// rasterisation may place an edge one pixel either way.
-inline bool ColourAround(const shot::Image& image, int x, int y, Rgb colour) {
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx) {
-      const int px = x + dx, py = y + dy;
-      if (px >= 0 && py >= 0 && px < image.width && py < image.height &&
-          Near(image.At(px, py), colour))
-        return true;
-    }
-  return false;
-}
+using namespace shot;
 
 // ---- The fixture ----------------------------------------------------------------
 
@@ -84,27 +60,14 @@ class Games : public ::testing::Test {
     ASSERT_NE(display_, nullptr) << "cannot reach the private X server";
     Created();
     created_ = 0;
-    char pattern[] = "/tmp/zalpomet-game-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::create_directory(dir_ / "level");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
 
-  void WriteLevel(int number, std::string_view text) const {
-    std::ofstream(dir_ / "level" / (std::to_string(number) + ".lvl"), std::ios::binary) << text;
-  }
+  void WriteLevel(int number, std::string_view text) const { dir_.Level(number, text); }
 
   // The program in the test's directory; with a frozen clock when asked, so
   // that every Randomize gives the same seed.
   std::unique_ptr<pty::Session> Start(std::string_view frozenAt = {}) const {
-    pty::Options o;
-    o.argv = {ZALPOMET_BINARY};
-    o.env = {"DISPLAY=" + server_->Display()};
-    o.cwd = dir_.string();
+    pty::Options o = GameOptions(dir_, *server_);
     if (!frozenAt.empty()) {
       EXPECT_TRUE(std::filesystem::exists(kFakeTime)) << kFakeTime << " (package faketime)";
       const char* asan = getenv("ASAN_OPTIONS");
@@ -125,18 +88,8 @@ class Games : public ::testing::Test {
     return s;
   }
 
-  static std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
-
   // Windows at the top of the X server, as another client sees them.
-  static std::vector<Window> TopWindows() {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count);
-    std::vector<Window> result(children, children + count);
-    if (children != nullptr) XFree(children);
-    return result;
-  }
+  static std::vector<Window> TopWindows() { return xvfb::TopWindows(display_); }
 
   // Waits until the program has that many windows, reading its output meanwhile.
   static bool WaitWindows(pty::Session& s, size_t count, pty::Millis timeout = kWait) {
@@ -211,7 +164,7 @@ class Games : public ::testing::Test {
   static inline xvfb::Server* server_ = nullptr;
   static inline Display* display_ = nullptr;
   static inline int created_ = 0;
-  std::filesystem::path dir_;
+  Workdir dir_;  // a fresh one with a level folder for every test
 };
 
 }  // namespace game_e2e

@@ -20,9 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/e2e/texts.hpp"
-#include "tests/support/pty.hpp"
-#include "tests/support/xvfb.hpp"
+#include "tests/e2e/runs.hpp"
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
@@ -83,12 +81,8 @@ class Menus : public ::testing::Test {
   }
 
   static std::unique_ptr<pty::Session> Start(bool stdinPipe = false) {
-    pty::Options o;
-    o.argv = {ZALPOMET_BINARY};
-    o.env = {"DISPLAY=" + server_->Display()};
-    o.cwd = ZALPOMET_SOURCE_DIR;
-    o.stdinPipe = stdinPipe;
-    return std::make_unique<pty::Session>(o);
+    static const Workdir dir;  // no game here reads a level
+    return std::make_unique<pty::Session>(GameOptions(dir, *server_, stdinPipe));
   }
 
   // Starts the program and reads up to the end of the first main menu.
@@ -97,8 +91,6 @@ class Menus : public ::testing::Test {
     EXPECT_TRUE(s->ReadUntil(std::string(kMenuPrompt) + "\r\n", kWait)) << Shown(*s);
     return s;
   }
-
-  static std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
 
   static xvfb::Server* server_;
 };

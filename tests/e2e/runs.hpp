@@ -104,19 +104,10 @@ class Watcher {
   Window WaitForWindow(pty::Session& s) {
     const auto deadline = std::chrono::steady_clock::now() + kWait;
     while (std::chrono::steady_clock::now() < deadline) {
-      Window root = 0, parent = 0;
-      Window* children = nullptr;
-      unsigned count = 0;
-      Window found = 0;
-      if (XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && found == 0; ++i) {
-          XWindowAttributes a{};
-          if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable)
-            found = children[i];
-        }
-        if (children) XFree(children);
+      for (const Window w : xvfb::TopWindows(dpy_)) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(dpy_, w, &a) && a.map_state == IsViewable) return w;
       }
-      if (found != 0) return found;
       s.ReadFor(20ms);
     }
     return 0;

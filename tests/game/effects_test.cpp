@@ -3,8 +3,11 @@
 // call on the recording device against a reference MT19937.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/console.hpp"
@@ -12,26 +15,19 @@
 #include "game/state.hpp"
 #include "graph/graph.hpp"
 #include "tests/support/recording.hpp"
-#include "tests/support/reference_random.hpp"
 
 namespace {
 
-// A seed never used before in this process, so the generator reseeds.
-uint32_t FreshSeed() {
-  static uint32_t next = 20260101;
-  return ++next;
-}
+using rec::Call;
+using rec::DelayCall;
+using rec::DiscCall;
+using rec::Op;
 
-std::string Fill(int x, int y, int rx, int ry, const char* fill, int colour) {
-  return "FillEllipse(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(rx) +
-         "," + std::to_string(ry) + ") fill " + fill + " colour " + std::to_string(colour);
-}
-
-// Fill ellipses and delays in log order.
-std::vector<std::string> DiscsAndDelays() {
-  std::vector<std::string> out;
-  for (const auto& line : rec::Log())
-    if (line.starts_with("FillEllipse(") || line.starts_with("Delay(")) out.push_back(line);
+// Discs and delays in log order.
+std::vector<Call> DiscsAndDelays() {
+  std::vector<Call> out;
+  for (const Call& call : rec::Calls())
+    if (call.op == Op::Disc || call.op == Op::Delay) out.push_back(call);
   return out;
 }
 
@@ -44,9 +40,8 @@ class EffectsTest : public ::testing::Test {
   void TearDown() override { rec::Stop(); }
 
   static void Reset() {
-    rec::ClearLog();
-    for (auto& u : Units) u = EnemyUnit{};
-    UnitCount = 0;
+    rec::Clear();
+    rec::ResetGameState();
     PlayerX = -5000;  // far from every impact unless a test moves it
     PlayerHealth = 10000;
     SplashRadius = 60;
@@ -66,236 +61,133 @@ class EffectsTest : public ::testing::Test {
   }
 };
 
-// ---- Object losses by kind and distance, with the splash ----
+// ---- Losses by kind and distance, and the splash ----
 
-TEST_F(EffectsTest, ObjectLosesByKindAndDistanceStrictlyInsideTheRadius) {
+// The gun stands on the object, so d is both distances. Entry 2 is a
+// destroyed object at the same place (it loses too), entry 3 stands far
+// away (only the gun's once-per-entry loss counts it), entry 4 lies beyond
+// UnitCount. The splash takes 1 within 60 whatever the kind and spares the
+// gun. Kinds outside 1..3 do nothing but the splash.
+TEST_F(EffectsTest, LossesByKindAndDistanceStrictlyInsideTheRadius) {
   struct Case {
     int16_t kind, d;
-    int16_t shellLoss, total;  // total includes the splash (1 while d < 60)
+    int object, gunPerEntry, splash;
   };
   const Case cases[] = {
-      {1, 0, 500, 501},   {1, 59, 382, 383},  {1, 60, 380, 380},  {1, 79, 342, 342},
-      {1, 80, 0, 0},      {1, -59, 382, 383}, {1, -80, 0, 0},
-      {2, 0, 1000, 1001}, {2, 39, 883, 884},  {2, 40, 0, 1},      {2, -40, 0, 1},
-      {3, 0, 2000, 2001}, {3, 59, 1823, 1824}, {3, 249, 1253, 1253}, {3, 250, 0, 0},
-      {3, -249, 1253, 1253},
+      {1, 0, 500, 200, 1},     {1, 59, 382, 82, 1},   {1, -60, 380, 80, 0}, {1, 79, 342, 42, 0},
+      {1, 80, 0, 0, 0},        {1, -80, 0, 0, 0},     {2, 0, 1000, 1000, 1}, {2, 39, 883, 883, 1},
+      {2, 40, 0, 0, 1},        {2, -40, 0, 0, 1},     {3, 0, 2000, 1000, 1}, {3, -59, 1823, 823, 1},
+      {3, 249, 1253, 253, 0},  {3, 250, 0, 0, 0},     {3, -249, 1253, 253, 0},
+      {0, 0, 0, 0, 1},         {4, 59, 0, 0, 1},      {-1, 0, 0, 0, 1},     {32767, 0, 0, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("kind " + std::to_string(c.kind) + " d " + std::to_string(c.d));
     Reset();
     ShellKind = c.kind;
-    UnitCount = 1;
+    UnitCount = 3;
     Stand(1, 1000, 5000);
+    Stand(2, 1000, -20);
+    Units[2].destroyed = 1;
+    Stand(3, 3000, 800);
+    Stand(4, 1000, 800);
+    PlayerX = 1000;
     const auto impact = static_cast<int16_t>(1000 + c.d);
     ApplyShellDamage(impact);
-    EXPECT_EQ(Units[1].health, 5000 - c.shellLoss);
+    EXPECT_EQ(Units[1].health, 5000 - c.object);
+    EXPECT_EQ(PlayerHealth, 10000 - 3 * c.gunPerEntry);
     ApplySplash(impact);
-    EXPECT_EQ(Units[1].health, 5000 - c.total);
-    EXPECT_EQ(PlayerHealth, 10000);
+    EXPECT_EQ(Units[1].health, 5000 - c.object - c.splash);
+    EXPECT_EQ(Units[2].health, -20 - c.object - c.splash);
+    EXPECT_EQ(Units[3].health, 800);
+    EXPECT_EQ(Units[4].health, 800);
+    EXPECT_EQ(PlayerHealth, 10000 - 3 * c.gunPerEntry);
   }
-}
-
-TEST_F(EffectsTest, ShellKindOutsideTheTableChangesNothing) {
-  for (int16_t kind : {int16_t{0}, int16_t{4}, int16_t{-1}, int16_t{32767}}) {
-    SCOPED_TRACE(kind);
-    Reset();
-    ShellKind = kind;
-    UnitCount = 2;
-    Stand(1, 100, 700);
-    Stand(2, 110, 700);
-    PlayerX = 100;
-    ApplyShellDamage(100);
-    EXPECT_EQ(Units[1].health, 700);
-    EXPECT_EQ(Units[2].health, 700);
-    EXPECT_EQ(PlayerHealth, 10000);
-  }
-}
-
-TEST_F(EffectsTest, EveryEntryInRangeLosesDestroyedOnesIncluded) {
-  ShellKind = 1;
-  UnitCount = 3;
-  Stand(1, 500, 800);
-  Stand(2, 530, 800);
-  Stand(3, 700, 800);  // out of range
-  Units[2].destroyed = 1;
-  Units[2].width = Units[2].height = 0;
-  Units[2].health = -20;
-  Units[4] = EnemyUnit{.x = 500, .health = 800};  // above UnitCount: untouched
-  Hit(500);
-  EXPECT_EQ(Units[1].health, 800 - 500 - 1);
-  EXPECT_EQ(Units[2].health, -20 - 440 - 1);
-  EXPECT_EQ(Units[3].health, 800);
-  EXPECT_EQ(Units[4].health, 800);
-}
-
-// ---- The player's loss, once per entry ----
-
-TEST_F(EffectsTest, PlayerLosesOncePerEntryWithinTheRadius) {
-  struct Case {
-    int16_t kind, dp, lossPerEntry;
-  };
-  const Case cases[] = {
-      {1, 0, 200},  {1, 79, 42},   {1, 80, 0},   {1, -80, 0},
-      {2, 0, 1000}, {2, 39, 883},  {2, 40, 0},
-      {3, 0, 1000}, {3, 249, 253}, {3, 250, 0}, {3, -249, 253},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("kind " + std::to_string(c.kind) + " dp " + std::to_string(c.dp));
-    Reset();
-    ShellKind = c.kind;
-    UnitCount = 3;
-    Stand(1, 2000, 100);  // the objects stand far away; only the count matters
-    Stand(2, 2100, 100);
-    Stand(3, 2200, 100);
-    Units[3].destroyed = 1;
-    PlayerX = 300;
-    PlayerHealth = 5000;
-    ApplyShellDamage(static_cast<int16_t>(300 + c.dp));
-    EXPECT_EQ(PlayerHealth, 5000 - 3 * c.lossPerEntry);
-  }
-}
-
-TEST_F(EffectsTest, HighExplosiveOnTheGunWithThreeEntriesCosts600) {
-  ShellKind = 1;
-  UnitCount = 3;
-  PlayerX = 100;
-  PlayerHealth = 500;
-  ApplyShellDamage(100);
-  EXPECT_EQ(PlayerHealth, -100);  // not clamped
-}
-
-TEST_F(EffectsTest, NoEntriesMeansNoPlayerLoss) {
-  ShellKind = 3;
+  // No entries: nobody to count the gun's loss by.
   UnitCount = 0;
-  PlayerX = 100;
-  ApplyShellDamage(100);
-  EXPECT_EQ(PlayerHealth, 10000);
-}
-
-TEST_F(EffectsTest, SplashTakesOneWithin60PixelsAndSparesThePlayer) {
-  UnitCount = 5;
-  Stand(1, 1000, 10);  // d = 0
-  Stand(2, 1059, 10);  // d = 59
-  Stand(3, 1060, 10);  // d = 60
-  Stand(4, 941, 10);   // d = 59 on the left
-  Stand(5, 940, 10);   // d = 60 on the left
-  PlayerX = 1000;
-  for (int16_t kind : {int16_t{0}, int16_t{2}}) {  // whatever the shell kind
-    ShellKind = kind;
-    ApplySplash(1000);
-  }
-  EXPECT_EQ(Units[1].health, 8);
-  EXPECT_EQ(Units[2].health, 8);
-  EXPECT_EQ(Units[3].health, 10);
-  EXPECT_EQ(Units[4].health, 8);
-  EXPECT_EQ(Units[5].health, 10);
-  EXPECT_EQ(PlayerHealth, 10000);
+  PlayerHealth = 500;
+  ApplyShellDamage(1000);
+  EXPECT_EQ(PlayerHealth, 500);
 }
 
 // ---- Marking destroyed objects ----
 
-TEST_F(EffectsTest, SplashAloneToExactlyZeroDestroysAndBurnsOnce) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+// Objects without hit points are marked, lose their box and burn once, in
+// table order, at their x on the ground, outlined in the current colour; the
+// splash alone bringing one to exactly 0 is enough. One burnt in an earlier
+// turn and one beyond UnitCount get no fire.
+TEST_F(EffectsTest, ObjectsWithoutHitPointsBurnOnceInTableOrder) {
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
-  UnitCount = 1;
-  Stand(1, 400, 1);
-  ApplySplash(420);
-  EXPECT_EQ(Units[1].health, 0);
-  MarkDestroyed();
-  EXPECT_EQ(Units[1].destroyed, 1);
-  EXPECT_EQ(Units[1].width, 0);
-  EXPECT_EQ(Units[1].height, 0);
-  const auto discs = static_cast<std::size_t>(ref(5) + 5);
-  EXPECT_EQ(rec::Filter("FillEllipse(").size(), discs);
-
-  // Hit again: it keeps losing, but burns no more.
-  rec::ClearLog();
-  ShellKind = 1;
-  Hit(400);
-  EXPECT_EQ(Units[1].health, -501);
-  MarkDestroyed();
-  EXPECT_EQ(Units[1].destroyed, 1);
-  EXPECT_TRUE(rec::Filter("FillEllipse(").empty());
-  EXPECT_TRUE(rec::Filter("Delay(").empty());
-}
-
-TEST_F(EffectsTest, OnlyObjectsWithoutHitPointsAreMarked) {
-  UnitCount = 3;
+  UnitCount = 5;
   Stand(1, 100, 1);
-  Stand(2, 200, 0);
+  Stand(2, 200, 5);
   Stand(3, 300, -32768);
-  Stand(4, 400, 0);  // above UnitCount
-  RandSeed = FreshSeed();
-  MarkDestroyed();
-  EXPECT_EQ(Units[1].destroyed, 0);
-  EXPECT_EQ(Units[1].width, 30);
-  EXPECT_EQ(Units[1].height, 20);
-  EXPECT_EQ(Units[2].destroyed, 1);
-  EXPECT_EQ(Units[3].destroyed, 1);
-  EXPECT_EQ(Units[4].destroyed, 0);
-  EXPECT_EQ(Units[4].width, 30);
-}
-
-TEST_F(EffectsTest, SeveralObjectsBurnInTableOrderAtTheirXOnTheGround) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
-  ReferenceRandom ref(seed);
-  UnitCount = 4;
-  Stand(1, 100, 0);
-  Stand(2, 200, 5);   // standing
-  Stand(3, 300, -3);
-  Stand(4, 400, -9);  // burnt in an earlier turn
+  Stand(4, 400, -9);
   Units[4].destroyed = 1;
-  SetColor(4);  // the fire's outline keeps whatever colour is current
+  Stand(5, 500, 0);
+  Stand(6, 600, 0);
+  ApplySplash(120);
+  ASSERT_EQ(Units[1].health, 0);
+  SetColor(4);
   MarkDestroyed();
-
-  std::vector<std::string> expected;
-  for (int x : {100, 300}) {
+  std::vector<Call> expected;
+  for (int x : {100, 300, 500}) {
     const int n = ref(5) + 5;
     for (int i = 0; i < n; ++i) {
       const int ox = ref(100) - 50;
       const int oy = ref(100) - 50;
-      expected.push_back(Fill(x + ox, 500 + oy, 25, 25, "1/14", 4));
-      expected.push_back("Delay(50)");
+      expected.push_back(DiscCall(x + ox, 500 + oy, 25, 1, 14, 4));
+      expected.push_back(DelayCall(50));
     }
   }
   EXPECT_EQ(DiscsAndDelays(), expected);
   EXPECT_EQ(Random(1 << 30), ref(1 << 30));  // nothing else was drawn
+  for (int i : {1, 3, 4, 5})
+    EXPECT_EQ((std::array{Units[i].destroyed, Units[i].width, Units[i].height}),
+              (std::array<int16_t, 3>{1, 0, 0})) << i;
+  for (int i : {2, 6})
+    EXPECT_EQ((std::array{Units[i].destroyed, Units[i].width, Units[i].height}),
+              (std::array<int16_t, 3>{0, 30, 20})) << i;
+  // Hit again, they keep losing but burn no more.
+  rec::Clear();
+  ShellKind = 1;
+  Hit(100);
+  MarkDestroyed();
+  EXPECT_EQ(Units[1].health, -501);
+  EXPECT_TRUE(rec::Calls().empty());
 }
 
 // ---- Drawings ----
 
 TEST_F(EffectsTest, ExplosionIsThreeDiscsWhiteRedYellow150MsApart) {
   DrawExplosion(100, 500);
-  EXPECT_EQ(DiscsAndDelays(), (std::vector<std::string>{
-                                  Fill(85, 520, 30, 30, "0/15", 15),
-                                  "Delay(150)",
-                                  Fill(110, 490, 20, 20, "0/15", 4),
-                                  "Delay(150)",
-                                  Fill(95, 485, 20, 20, "0/15", 14),
+  EXPECT_EQ(DiscsAndDelays(), (std::vector<Call>{
+                                  DiscCall(85, 520, 30, 0, 15, 15),
+                                  DelayCall(150),
+                                  DiscCall(110, 490, 20, 0, 15, 4),
+                                  DelayCall(150),
+                                  DiscCall(95, 485, 20, 0, 15, 14),
                               }));
   EXPECT_EQ(Graph.colour, 14);
 }
 
 TEST_F(EffectsTest, ScatteredExplosionDrawsVerticalOffsetBeforeHorizontal) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
   DrawScatteredExplosion(300, 450);
 
-  std::vector<std::string> expected;
+  std::vector<Call> expected;
   int oy = ref(40) - 20;
   int ox = ref(60) - 30;
-  expected.push_back(Fill(300 + ox, 450 + oy, 20, 20, "0/15", 15));
-  expected.push_back("Delay(150)");
+  expected.push_back(DiscCall(300 + ox, 450 + oy, 20, 0, 15, 15));
+  expected.push_back(DelayCall(150));
   oy = ref(20) - 10;
   ox = ref(40) - 20;
-  expected.push_back(Fill(300 + ox, 450 + oy, 15, 15, "0/15", 4));
-  expected.push_back("Delay(150)");
+  expected.push_back(DiscCall(300 + ox, 450 + oy, 15, 0, 15, 4));
+  expected.push_back(DelayCall(150));
   oy = ref(30) - 15;
   ox = ref(10) - 5;
-  expected.push_back(Fill(300 + ox, 450 + oy, 10, 10, "0/15", 14));
+  expected.push_back(DiscCall(300 + ox, 450 + oy, 10, 0, 15, 14));
   EXPECT_EQ(DiscsAndDelays(), expected);
   EXPECT_EQ(Graph.colour, 14);
   EXPECT_EQ(Random(1 << 30), ref(1 << 30));
@@ -303,84 +195,62 @@ TEST_F(EffectsTest, ScatteredExplosionDrawsVerticalOffsetBeforeHorizontal) {
 
 TEST_F(EffectsTest, WreckFireDrawsCountThenHorizontalBeforeVerticalOffsets) {
   for (int run = 0; run < 5; ++run) {  // several seeds: counts 5..9 vary
-    const uint32_t seed = FreshSeed();
-    RandSeed = seed;
+    const uint32_t seed = rec::SeedNow();
     ReferenceRandom ref(seed);
-    rec::ClearLog();
+    rec::Clear();
     SetColor(15);
     DrawWreckFire(640, 500);
-    std::vector<std::string> expected;
+    std::vector<Call> expected;
     const int n = ref(5) + 5;
     for (int i = 0; i < n; ++i) {
       const int ox = ref(100) - 50;
       const int oy = ref(100) - 50;
-      expected.push_back(Fill(640 + ox, 500 + oy, 25, 25, "1/14", 15));
-      expected.push_back("Delay(50)");
+      expected.push_back(DiscCall(640 + ox, 500 + oy, 25, 1, 14, 15));
+      expected.push_back(DelayCall(50));
     }
     EXPECT_EQ(DiscsAndDelays(), expected);
     EXPECT_EQ(Random(1 << 30), ref(1 << 30));
   }
 }
 
+// Frame k: the last cap erased in black, the radii grown by round(k / 120)
+// and round(k / 60), 40 stem discs on row y - k spread by Random(round(200 /
+// k)) - round(100 / k), the cap over the last of them, a 5 ms wait.
 TEST_F(EffectsTest, NuclearCloudGrowsItsCapAndErasesAllButTheLast) {
-  const uint32_t seed = FreshSeed();
-  RandSeed = seed;
+  const uint32_t seed = rec::SeedNow();
   ReferenceRandom ref(seed);
   DrawNuclearCloud(640, 500);
-
-  // Frames with known values: k, rx, ry, stem spread n and shift s (Random(n) - s),
-  // cap centre y.
-  struct Frame {
-    int k, rx, ry, n, s, capY;
-  };
-  const Frame known[] = {
-      {1, 20, 10, 200, 100, 474}, {2, 20, 10, 100, 50, 473}, {10, 20, 10, 20, 10, 465},
-      {16, 20, 10, 12, 6, 459},   {31, 21, 10, 6, 3, 444},   {60, 50, 10, 3, 2, 415},
-      {61, 51, 11, 3, 2, 413},    {90, 81, 40, 2, 1, 355},   {100, 101, 50, 2, 1, 335},
-  };
-
-  const auto fills = rec::Filter("FillEllipse(");
-  ASSERT_EQ(fills.size(), 100u * 41u + 99u);  // 40 stem discs and a cap per frame, 99 erases
-  EXPECT_EQ(rec::Filter("Delay(").size(), 100u);
-  EXPECT_EQ(rec::Filter("Delay(5)").size(), 100u);
-
-  // Frame k starts at index (k - 1) * 42 - 1 (frame 1 has no erase).
-  auto frameStart = [](int k) { return k == 1 ? std::size_t{0} : std::size_t(42 * (k - 1) - 1); };
-  std::size_t nextKnown = 0;
+  const auto round = [](long double v) { return static_cast<int>(std::nearbyint(v)); };
+  std::vector<Call> want;
+  std::vector<std::pair<int, int>> radii(101);
+  Call cap{.op = Op::Disc};
+  int rx = 20, ry = 10;
   for (int k = 1; k <= 100; ++k) {
-    std::size_t at = frameStart(k);
     if (k > 1) {
-      // The erase repeats the previous cap in black.
-      std::string cap = fills[at - 1];
-      const std::string tail = " fill 1/14 colour 15";
-      ASSERT_TRUE(cap.ends_with(tail)) << cap;
-      cap.replace(cap.size() - tail.size(), tail.size(), " fill 1/0 colour 0");
-      EXPECT_EQ(fills[at], cap) << "frame " << k;
-      ++at;
+      Call erase = cap;
+      erase.colour = erase.fill = 0;
+      want.push_back(erase);
     }
-    const bool isKnown = nextKnown < std::size(known) && known[nextKnown].k == k;
-    int lastX = 0;
+    ry += round(k / 120.0L);
+    rx += round(k / 60.0L);
+    int cx = 0;
     for (int disc = 0; disc < 40; ++disc) {
-      const uint64_t u = ref.mt();
-      if (!isKnown) continue;
-      const Frame& f = known[nextKnown];
-      const int r = static_cast<int>((u * static_cast<uint64_t>(f.n)) >> 32);
-      lastX = 640 + r - f.s;
-      EXPECT_EQ(fills[at + static_cast<std::size_t>(disc)], Fill(lastX, 500 - k, 5, 5, "1/7", 7))
-          << "frame " << k << " disc " << disc;
+      cx = 640 + ref(round(200.0L / k)) - round(100.0L / k);
+      want.push_back(DiscCall(cx, 500 - k, 5, 1, 7, 7));
     }
-    if (isKnown) {
-      const Frame& f = known[nextKnown];
-      EXPECT_EQ(fills[at + 40], Fill(lastX, f.capY, f.rx, f.ry, "1/14", 15)) << "frame " << k;
-      ++nextKnown;
-    }
+    cap = {.op = Op::Disc, .a = cx, .b = 500 - k - ry - 15, .c = rx, .d = ry, .colour = 15,
+           .pattern = 1, .fill = 14};
+    want.push_back(cap);
+    want.push_back(DelayCall(5));
+    radii[static_cast<size_t>(k)] = {rx, ry};
   }
-  EXPECT_EQ(nextKnown, std::size(known));
-  // The last cap stays: only the last wait follows it.
-  const auto tail = DiscsAndDelays();
-  ASSERT_GE(tail.size(), 2u);
-  EXPECT_EQ(tail[tail.size() - 2], fills[frameStart(100) + 1 + 40]);
-  EXPECT_EQ(tail.back(), "Delay(5)");
+  EXPECT_EQ(DiscsAndDelays(), want);
+  // The worked frames: ry grows from frame 61, rx by 2 from frame 90.
+  EXPECT_EQ(radii[60], (std::pair{50, 10}));
+  EXPECT_EQ(radii[61], (std::pair{51, 11}));
+  EXPECT_EQ(radii[90], (std::pair{81, 40}));
+  EXPECT_EQ((std::pair{cap.c, cap.d}), (std::pair{101, 50}));  // the last cap stays
+  EXPECT_EQ(cap.b, 335);
   EXPECT_EQ(Random(1 << 30), ref(1 << 30));
 }
 

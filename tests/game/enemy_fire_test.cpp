@@ -1,84 +1,104 @@
 // Enemy fire: the four firing tests and the one number every object draws,
-// the start speeds of shells and rockets, damage near the gun, and the aim
-// spread narrowing as spotting lifts the threat, checked on the recording
-// device against a reference MT19937.
+// the aim spread narrowing as spotting lifts the threat, and every weapon's
+// flight compared with a reference loop written from the weapon's rules:
+// the shells' circles and bursts, the rockets' heads, and the guided
+// missile's climb window and dive, with the numbers each draws.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/console.hpp"
 #include "game/enemy_fire.hpp"
 #include "game/state.hpp"
 #include "tests/support/recording.hpp"
-#include "tests/support/reference_random.hpp"
 
 namespace {
 
-uint32_t FreshSeed() {
-  static uint32_t next = 7300000;
-  return ++next;
+using rec::Op;
+using Points = std::vector<std::pair<int, int>>;
+
+using rec::RoundTenth;
+
+int Round(long double v) { return static_cast<int>(std::nearbyint(v)); }
+
+// Centres of the white radius-3 circles and of the discs filled in a colour.
+Points WhiteCircles() {
+  Points out;
+  for (const rec::Call& c : rec::Only(Op::Circle, 15))
+    if (c.c == 3) out.push_back({c.a, c.b});
+  return out;
+}
+Points Discs(int fill) {
+  Points out;
+  for (const rec::Call& c : rec::Only(Op::Disc))
+    if (c.pattern == 1 && c.fill == fill) out.push_back({c.a, c.b});
+  return out;
 }
 
-int64_t ClockValue = 0;
-int64_t FixedClock() { return ClockValue; }
-
-// Asserts that exactly `draws` numbers were taken since the generator was
-// seeded with `seed`.
-void ExpectDraws(uint32_t seed, int draws) {
-  const int32_t next = Random(1 << 30);
-  ReferenceRandom ref(seed);
-  for (int k = 0; k < draws; ++k) ref.mt();
-  EXPECT_EQ(next, ref(1 << 30)) << "expected " << draws << " numbers drawn";
-}
-
-struct Disc {
-  int x, y, rx, ry;
+// A shell's circles (the start 5 above the ground, then t = 0, 1, ...) and
+// its burst: offsets round(vx t) and round(vy t - 5 t^2) until below ground.
+struct Flight {
+  Points marks;  // circles, or the heads of rockets and the diving missile
+  Points trail;  // the climbing missile's circles
+  std::vector<int> bursts;
+  int draws = 0;
 };
-
-// White radius-3 circles (the shell and the climbing missile), in order.
-std::vector<Disc> WhiteCircles() {
-  std::vector<Disc> out;
-  for (const auto& line : rec::Log()) {
-    Disc d{};
-    if (line.starts_with("Ellipse(") && line.ends_with("colour 15") &&
-        std::sscanf(line.c_str(), "Ellipse(%d,%d,%d,%d)", &d.x, &d.y, &d.rx, &d.ry) == 4 &&
-        d.rx == 3)
-      out.push_back(d);
+Flight ReferenceShell(int x, int vx, int vy) {
+  Flight f;
+  int ox = 0, oy = 5;
+  for (int t = 0; oy >= 0; ++t) {
+    f.marks.push_back({x + ox, 500 - oy});
+    ox = vx * t;
+    oy = vy * t - 5 * t * t;
   }
-  return out;
-}
-// Centres of the explosions: their first disc lies 15 left of the burst.
-std::vector<int> Bursts() {
-  std::vector<int> out;
-  for (const auto& line : rec::Log()) {
-    int x = 0, y = 0, matched = 0;
-    std::sscanf(line.c_str(), "FillEllipse(%d,%d,30,30) fill 0/15%n", &x, &y, &matched);
-    if (matched > 0) out.push_back(x + 15);
-  }
-  return out;
-}
-std::vector<Disc> FilledWith(const std::string& fill) {
-  std::vector<Disc> out;
-  for (const auto& line : rec::Log()) {
-    Disc d{};
-    if (line.find(" fill " + fill + " ") != std::string::npos &&
-        std::sscanf(line.c_str(), "FillEllipse(%d,%d,%d,%d)", &d.x, &d.y, &d.rx, &d.ry) == 4)
-      out.push_back(d);
-  }
-  return out;
+  f.bursts.push_back(x + ox);
+  return f;
 }
 
-// n / 10 rounded to nearest, ties to even, in integers.
-int RoundTenth(int n) {
-  int q = n / 10, r = n % 10;
-  if (r < 0) r += 10, --q;  // floor division
-  if (r > 5 || (r == 5 && q % 2 != 0)) ++q;
-  return q;
+// The guided missile from x at a gun at playerX: the climb until the gun's
+// line A falls between B1 and B2 (or the missile is down), drawing q while
+// vy < 0; then the dive growing by 1.11 and 1.13 until ny < 0 or nx < -2000.
+Flight ReferenceMissile(int x, int playerX, ReferenceRandom& random) {
+  Flight f;
+  int px = 10, py = 5, vx = -45, vy = 65, q = 0;
+  for (;;) {
+    const int nx = RoundTenth(vx) + px, ny = RoundTenth(vy) + py;
+    f.trail.push_back({x + nx, 500 - ny});
+    vy -= 1;
+    px = nx;
+    py = ny;
+    if (vy < 0) {
+      do q = random(40) - 10, ++f.draws;
+      while (!(std::abs(vy) > q));
+    }
+    const long double b1 = std::abs(vy + q) / -45.0L, b2 = std::abs(vy - q) / -45.0L;
+    const long double a = static_cast<long double>(ny) / (nx - playerX);
+    if ((nx != playerX && b1 < a && a < b2 && vy < 0) || py <= 1) break;
+  }
+  int nx = 0, ny = 0;
+  do {
+    nx = RoundTenth(vx) + px;
+    ny = RoundTenth(vy) + py;
+    vx = Round(vx * 1.11L);
+    vy = Round(vy * 1.13L);
+    f.marks.push_back({x + nx, 500 - ny});
+    px = nx;
+    py = ny;
+  } while (!(ny < 0 || nx < -2000));
+  f.bursts.push_back(x + px);
+  return f;
+}
+
+int Loss(const std::vector<int>& bursts, int radius, int playerX) {
+  int loss = 0;
+  for (int b : bursts)
+    if (std::abs(b - playerX) < radius) loss += 200 - std::abs(b - playerX);
+  return loss;
 }
 
 const double V1000 = std::sqrt(1000 * 9.8);
@@ -87,32 +107,20 @@ class EnemyFireTest : public ::testing::Test {
  protected:
   void SetUp() override {
     rec::Start();
-    for (auto& u : Units) u = EnemyUnit{};
-    UnitCount = 0;
+    rec::ResetGameState();
     PlayerX = 100;
     PlayerHealth = 5000;
     ThreatLevel = 3;
-    AimSpread = 0;
-    ClockSeconds = FixedClock;
   }
-  void TearDown() override {
-    rec::Stop();
-    ClockSeconds = nullptr;
-  }
-  // The next Randomize seeds with a value the generator has not had.
-  static uint32_t ArmClock() {
-    const uint32_t seed = FreshSeed();
-    ClockValue = seed;
-    return seed;
-  }
-  static uint32_t SeedNow() {
-    const uint32_t seed = FreshSeed();
-    RandSeed = seed;
-    return seed;
-  }
+  void TearDown() override { rec::Stop(); }
   static void Place(int i, int gap, int16_t range, int16_t weapon, int16_t health) {
     Units[static_cast<size_t>(i)] = EnemyUnit{.x = static_cast<int16_t>(PlayerX + gap),
                                               .health = health, .weapon = weapon, .range = range};
+  }
+  static void ExpectFlight(const Flight& f, const Points& marks, const Points& trail) {
+    EXPECT_EQ(marks, f.marks);
+    EXPECT_EQ(trail, f.trail);
+    EXPECT_EQ(rec::Bursts(), f.bursts);
   }
 };
 
@@ -130,200 +138,26 @@ TEST_F(EnemyFireTest, FiringTestsAndOneNumberPerObject) {
       {300, 1000, NoWeapon, 500, false},        {300, 1000, SpottingWeapon, 0, false},
       {300, 1000, SpottingWeapon, -20, false},  {1200, 1000, SpottingWeapon, 500, false},
       {300, 1000, 6, 500, false},               {300, -5, SpottingWeapon, 500, false},
+      {100, 1000, SteepShellWeapon, 500, false}, {101, 1000, SteepShellWeapon, 500, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("gap " + std::to_string(row.gap) + " range " + std::to_string(row.range) +
                  " weapon " + std::to_string(row.weapon) + " health " + std::to_string(row.health));
-    rec::ClearLog();
+    rec::Clear();
     ThreatLevel = 3;
     UnitCount = 1;
     Place(1, row.gap, row.range, row.weapon, row.health);
-    const uint32_t seed = ArmClock();
+    const uint32_t seed = rec::ArmClock();
     EnemyFire();
-    EXPECT_EQ(ThreatLevel, row.fires ? 4 : 3);
-    EXPECT_TRUE(rec::Log().empty());
     EXPECT_EQ(AimSpread, 200);
-    ExpectDraws(seed, 1);
-  }
-}
-
-TEST_F(EnemyFireTest, ShellAt100PixelsStaysSilentAt101Fires) {
-  for (int gap : {100, 101}) {
-    rec::ClearLog();
-    UnitCount = 1;
-    Place(1, gap, 1000, SteepShellWeapon, 500);
-    ArmClock();
-    EnemyFire();
-    EXPECT_EQ(WhiteCircles().empty(), gap == 100) << gap;
-  }
-}
-
-// ---- Start speeds for range 1000 and d = 500 ----
-
-TEST_F(EnemyFireTest, ShellStartSpeedsFollowTheArc) {
-  struct Row {
-    bool steep;
-    int alongPlus10, upMinus5;  // vx = R20 - alongPlus10, vy = R10 + upMinus5
-  } rows[] = {{true, 36, 91}, {false, 106, 21}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.steep ? "steep" : "flat");
-    rec::ClearLog();
-    Units[1].x = 3000;  // far right of the gun: no damage
-    const uint32_t seed = SeedNow();
-    ReferenceRandom ref(seed);
-    const int vx = ref(20) - row.alongPlus10;
-    const int vy = ref(10) + row.upMinus5;
-    if (row.steep) SteepShell(1, V1000, 500);
-    else FlatShell(1, V1000, 500);
-
-    // Circles: the start 5 above the ground, t = 0, then t = 1, 2, ... until
-    // the height vy t - 5 t^2 drops below zero.
-    const int tEnd = vy / 5 + 1;
-    const auto circles = WhiteCircles();
-    ASSERT_EQ(circles.size(), static_cast<size_t>(tEnd + 1));
-    EXPECT_EQ(circles[0].y, 495);
-    EXPECT_EQ(circles[1].x, 3000);
-    EXPECT_EQ(circles[1].y, 500);
-    EXPECT_EQ(circles[2].x, 3000 + vx);
-    EXPECT_EQ(circles[2].y, 500 - (vy - 5));
-    EXPECT_EQ(Bursts(), std::vector<int>{3000 + vx * tEnd});
-    EXPECT_EQ(rec::Filter("Delay(50)").size(), circles.size());
-    ExpectDraws(seed, 2);
-  }
-}
-
-TEST_F(EnemyFireTest, AimBeyondReachKeepsOnlyTheFixedAndRandomTerms) {
-  for (bool steep : {true, false}) {
-    const ArcSpeeds arc = ArcStartSpeeds(V1000, 1100, steep);
-    EXPECT_EQ(arc.along, 0);
-    EXPECT_EQ(arc.up, 0);
-  }
-  // Both arcs: vx = Random(20) - 10, and vy = Random(10) - 5 is below 5, so
-  // the shell is down at t = 1, next to the shooter.
-  for (bool steep : {true, false}) {
-    SCOPED_TRACE(steep ? "steep" : "flat");
-    rec::ClearLog();
-    Units[1].x = 400;
-    PlayerX = 400 - 150;
-    PlayerHealth = 5000;
-    const uint32_t seed = SeedNow();
-    ReferenceRandom ref(seed);
-    const int vx = ref(20) - 10;
-    if (steep) SteepShell(1, V1000, 1100);
-    else FlatShell(1, V1000, -1100);
-    const auto circles = WhiteCircles();
-    ASSERT_EQ(circles.size(), 2u);
-    EXPECT_EQ(circles[0].x, 400);
-    EXPECT_EQ(circles[0].y, 495);
-    EXPECT_EQ(circles[1].x, 400);
-    EXPECT_EQ(circles[1].y, 500);
-    EXPECT_EQ(Bursts(), std::vector<int>{400 + vx});
-    EXPECT_EQ(PlayerHealth, 5000 - (200 - std::abs(150 + vx)));
-    ExpectDraws(seed, 2);
-  }
-}
-
-TEST_F(EnemyFireTest, ShellDamageStrictlyWithin200) {
-  struct Row {
-    int burstMinusGun, loss;
-  } rows[] = {{200, 0}, {199, 1}, {-200, 0}, {-199, 1}, {0, 200}, {150, 50}};
-  for (const Row& row : rows) {
-    rec::ClearLog();
-    PlayerHealth = 5000;
-    Units[1].x = 2000;
-    const uint32_t seed = SeedNow();
-    ReferenceRandom ref(seed);
-    const int vx = ref(20) - 36, vy = ref(10) + 91;
-    PlayerX = static_cast<int16_t>(2000 + vx * (vy / 5 + 1) - row.burstMinusGun);
-    SteepShell(1, V1000, 500);
-    EXPECT_EQ(PlayerHealth, 5000 - row.loss) << row.burstMinusGun;
-  }
-}
-
-// ---- The rocket salvo ----
-
-TEST_F(EnemyFireTest, SalvoRocketsStartSlowerEachAndHitWithoutTheRailOffset) {
-  const int x = 1500;
-  Units[1].x = x;
-  // Independent flight of rocket j: vx = -24 - j, vy = 97 - j, from (0, 20).
-  std::vector<Disc> heads;
-  std::vector<int> landing;
-  for (int j = 1; j <= 5; ++j) {
-    int px = 0, py = 20, vy = 97 - j;
-    const int vx = -24 - j;
-    do {
-      const int nx = RoundTenth(vx) + px, ny = RoundTenth(vy) + py;
-      heads.push_back({x + nx + 40, 500 - ny, 5, 5});
-      --vy;
-      px = nx;
-      py = ny;
-    } while (py > 1);
-    landing.push_back(px);
-  }
-  // Rocket 1 bursts 60 right of the gun: 20 pixels without the offset.
-  PlayerX = static_cast<int16_t>(x + landing[0] + 40 - 60);
-  int expectedLoss = 0;
-  for (int px : landing) {
-    const int dist = std::abs(x + px - PlayerX);
-    if (dist < 80) expectedLoss += 200 - dist;
-  }
-  ASSERT_EQ(std::abs(x + landing[0] - PlayerX), 20);
-
-  const uint32_t seed = SeedNow();
-  RocketSalvo(1, V1000, 500);
-
-  const auto drawn = FilledWith("1/14");
-  ASSERT_EQ(drawn.size(), heads.size());
-  for (size_t k = 0; k < heads.size(); ++k) {
-    EXPECT_EQ(drawn[k].x, heads[k].x) << k;
-    EXPECT_EQ(drawn[k].y, heads[k].y) << k;
-  }
-  std::vector<int> bursts;
-  for (int px : landing) bursts.push_back(x + px + 40);
-  EXPECT_EQ(Bursts(), bursts);
-  EXPECT_EQ(PlayerHealth, 5000 - expectedLoss);
-  EXPECT_GE(expectedLoss, 180);
-  EXPECT_EQ(rec::Log().back(), "Delay(100)");
-  ExpectDraws(seed, 0);
-}
-
-// ---- The guided missile ----
-
-TEST_F(EnemyFireTest, MissileFirstStepRoundsHalvesToEven) {
-  Units[1].x = 2000;
-  PlayerX = -20000;
-  SeedNow();
-  GuidedMissile(1);
-  // -45 x 0.1 = -4.5 gives -4 and 65 x 0.1 = 6.5 gives 6: offset (6, 11).
-  const auto circles = WhiteCircles();
-  ASSERT_FALSE(circles.empty());
-  EXPECT_EQ(circles[0].x, 2006);
-  EXPECT_EQ(circles[0].y, 489);
-  EXPECT_EQ(Bursts().size(), 1u);
-}
-
-TEST_F(EnemyFireTest, MissileCostsWithin200OfTheGunWhereverItAims) {
-  // The climb ends by the gun's position, so the burst moves with PlayerX;
-  // every outcome must follow the distance rule and the boundary must occur.
-  bool saw199 = false, saw200 = false;
-  for (int16_t x = 1000; x < 1006 && !(saw199 && saw200); ++x) {
-    Units[1].x = x;
-    for (int p = -1500; p <= 1000; ++p) {
-      rec::ClearLog();
-      PlayerX = static_cast<int16_t>(p);
-      PlayerHealth = 5000;
-      SeedNow();
-      GuidedMissile(1);
-      const auto bursts = Bursts();
-      ASSERT_EQ(bursts.size(), 1u) << p;
-      const int dist = std::abs(bursts[0] - p);
-      EXPECT_EQ(PlayerHealth, 5000 - (dist < 200 ? 200 - dist : 0)) << p;
-      saw199 |= dist == 199;
-      saw200 |= dist == 200;
+    if (row.weapon == SteepShellWeapon) {
+      EXPECT_EQ(WhiteCircles().empty(), !row.fires);
+      continue;
     }
+    EXPECT_EQ(ThreatLevel, row.fires ? 4 : 3);
+    EXPECT_TRUE(rec::Calls().empty());
+    rec::ExpectDraws(seed, 1);
   }
-  EXPECT_TRUE(saw199);
-  EXPECT_TRUE(saw200);
 }
 
 // ---- Aim spread and spotting within one call ----
@@ -339,51 +173,144 @@ TEST_F(EnemyFireTest, SpottingNarrowsTheAimOfLaterObjectsAndStopsAt15) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("threat " + std::to_string(row.threat));
-    rec::ClearLog();
+    rec::Clear();
     ThreatLevel = row.threat;
     AimSpread = 77;
     UnitCount = static_cast<int16_t>(row.spotters + 1);
     for (int i = 1; i <= row.spotters; ++i) Place(i, 300 + i, 800, SpottingWeapon, 500);
     Place(row.spotters + 1, 400, 0, NoWeapon, 500);  // aims last, fires never
-    const uint32_t seed = ArmClock();
+    const uint32_t seed = rec::ArmClock();
     EnemyFire();
     EXPECT_EQ(ThreatLevel, row.threatAfter);
     EXPECT_EQ(AimSpread, row.spread);
-    ExpectDraws(seed, UnitCount);
+    rec::ExpectDraws(seed, UnitCount);
   }
 }
 
-// The object after the spotter draws its aim error from the narrower spread
-// and flies accordingly: its shell's first step shows the speeds that aim gives.
-TEST_F(EnemyFireTest, ShotAfterSpottingAimsWithTheNarrowerSpread) {
+// Each object draws its aim error from the spread of the threat at its turn,
+// d = gap + Random(spread) - spread / 2, and its shell flies from that aim: a
+// flat shot before a spotter, a steep one after it with the narrower spread.
+// Many seeds, so that an aim off by a pixel shows in a rounded start speed.
+TEST_F(EnemyFireTest, EachShotAimsWithTheSpreadOfItsTurn) {
   struct Row {
     int16_t threat;
     int before, after;
   } rows[] = {{5, 200, 130}, {10, 130, 50}};
   for (const Row& row : rows) {
-    SCOPED_TRACE("threat " + std::to_string(row.threat));
-    rec::ClearLog();
-    ThreatLevel = row.threat;
-    UnitCount = 2;
-    Place(1, 300, 800, SpottingWeapon, 500);
-    Place(2, 600, 1000, SteepShellWeapon, 500);
-    const uint32_t seed = ArmClock();
-    ReferenceRandom ref(seed);
-    ref(row.before);
-    const long double d = 600 + ref(row.after) - row.after / 2;  // both halves exact
-    const long double v = std::sqrt(1000 * 9.8L), v4 = v * v * v * v;
-    const long double q = std::sqrt((v4 - d * d * 9.8L * 9.8L) / v4);
-    const long double s = std::sqrt((1 - q) / 2), u = std::sqrt(1 - s * s);
-    const int vx = ref(20) - static_cast<int>(std::nearbyint(v * s)) - 10;
-    const int vy = ref(10) + static_cast<int>(std::nearbyint(v * u)) - 5;
-    EnemyFire();
-    EXPECT_EQ(ThreatLevel, row.threat + 1);
-    EXPECT_EQ(AimSpread, row.after);
-    const auto circles = WhiteCircles();
-    ASSERT_GE(circles.size(), 3u);
-    EXPECT_EQ(circles[2].x, PlayerX + 600 + vx);
-    EXPECT_EQ(circles[2].y, 500 - (vy - 5));
+    for (int run = 0; run < 40; ++run) {
+      SCOPED_TRACE("threat " + std::to_string(row.threat) + " run " + std::to_string(run));
+      rec::Clear();
+      ThreatLevel = row.threat;
+      UnitCount = 3;
+      Place(1, 400, 1000, FlatShellWeapon, 500);
+      Place(2, 300, 800, SpottingWeapon, 500);
+      Place(3, 600, 1000, SteepShellWeapon, 500);
+      const uint32_t seed = rec::ArmClock();
+      ReferenceRandom ref(seed);
+      Flight want;
+      const auto shoot = [&](int gap, int spread, bool steep) {
+        const auto [along, up] = rec::ReferenceArc(gap + ref(spread) - spread / 2, steep);
+        const int vx = ref(20) - along - 10;
+        const Flight f = ReferenceShell(PlayerX + gap, vx, ref(10) + up - 5);
+        want.marks.insert(want.marks.end(), f.marks.begin(), f.marks.end());
+        want.bursts.push_back(f.bursts[0]);
+      };
+      shoot(400, row.before, false);
+      ref(row.before);
+      shoot(600, row.after, true);
+      EnemyFire();
+      EXPECT_EQ(ThreatLevel, row.threat + 1);
+      ExpectFlight(want, WhiteCircles(), {});
+    }
   }
+}
+
+// ---- Shells: the arc, the fixed and random terms, gravity 10 ----
+
+TEST_F(EnemyFireTest, ShellsFlyTheirArcAndCostWithin200) {
+  struct Row {
+    bool steep;
+    int d, burstMinusGun;  // where the gun stands, measured from the burst
+  } rows[] = {
+      {true, 500, 200}, {true, 500, 199}, {true, 500, -200}, {true, 500, -199}, {true, 500, 0},
+      {false, 500, 150}, {false, 800, 50}, {true, -300, 120},
+      {true, 1100, 150}, {false, -1100, 150},  // beyond reach: only the fixed and random terms
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.steep ? "steep" : "flat") + " d " + std::to_string(row.d) +
+                 " burst - gun " + std::to_string(row.burstMinusGun));
+    rec::Clear();
+    Units[1].x = 1500;
+    const uint32_t seed = rec::SeedNow();
+    ReferenceRandom ref(seed);
+    const auto [along, up] = rec::ReferenceArc(row.d, row.steep);
+    const int vx = ref(20) - along - 10;
+    const int vy = ref(10) + up - 5;
+    const Flight f = ReferenceShell(1500, vx, vy);
+    PlayerX = static_cast<int16_t>(f.bursts[0] - row.burstMinusGun);
+    PlayerHealth = 5000;
+    if (row.steep) SteepShell(1, V1000, row.d);
+    else FlatShell(1, V1000, row.d);
+    ExpectFlight(f, WhiteCircles(), {});
+    EXPECT_EQ(rec::Count(rec::DelayCall(50)), f.marks.size());
+    EXPECT_EQ(PlayerHealth, 5000 - Loss(f.bursts, 200, PlayerX));
+    rec::ExpectDraws(seed, 2);
+  }
+}
+
+// ---- The rocket salvo ----
+
+TEST_F(EnemyFireTest, SalvoRocketsStartSlowerEachAndHitWithoutTheRailOffset) {
+  const int x = 1500;
+  Units[1].x = x;
+  // Rocket j: vx = 2 - round(v s) - j, vy = round(v u) + 1 - j, heads and
+  // bursts 40 pixels right of the launcher.
+  Flight f;
+  std::vector<int> landed;
+  for (const auto& rocket : rec::ReferenceSalvo(500)) {
+    for (const rec::RocketStep& step : rocket) f.marks.push_back({x + step.nx + 40, 500 - step.ny});
+    f.bursts.push_back(x + rocket.back().nx + 40);
+    landed.push_back(x + rocket.back().nx);
+  }
+  // Rocket 1 bursts 60 right of the gun: 20 pixels without the offset.
+  PlayerX = static_cast<int16_t>(landed[0] - 20);
+  const uint32_t seed = rec::SeedNow();
+  RocketSalvo(1, V1000, 500);
+  ExpectFlight(f, Discs(14), {});
+  EXPECT_EQ(PlayerHealth, 5000 - Loss(landed, 80, PlayerX));
+  EXPECT_GE(Loss(landed, 80, PlayerX), 180);
+  EXPECT_EQ(rec::Calls().back(), rec::DelayCall(100));
+  rec::ExpectDraws(seed, 0);
+}
+
+// ---- The guided missile ----
+
+// The gun's place decides where the climb ends, so the flight is compared
+// step by step with the reference for guns all over the field, including
+// far ones whose window opens at a slow descent that never speeds up.
+TEST_F(EnemyFireTest, MissileClimbsToItsWindowAndDivesAsTheRulesSay) {
+  const int x = 1000;
+  int farLeft = 0, belowGround = 0;  // how the dives ended
+  for (int gun = -20000; gun <= 1600; gun += gun < -2000 ? 3000 : 97) {
+    SCOPED_TRACE("gun at " + std::to_string(gun));
+    rec::Clear();
+    Units[1].x = x;
+    PlayerX = static_cast<int16_t>(gun);
+    PlayerHealth = 5000;
+    const uint32_t seed = rec::SeedNow();
+    ReferenceRandom ref(seed);
+    const Flight f = ReferenceMissile(x, gun, ref);
+    GuidedMissile(1);
+    ExpectFlight(f, Discs(14), WhiteCircles());
+    EXPECT_EQ(PlayerHealth, 5000 - Loss(f.bursts, 200, gun));
+    rec::ExpectDraws(seed, f.draws);
+    ++(f.marks.back().second > 500 ? belowGround : farLeft);
+  }
+  EXPECT_GT(farLeft, 0);
+  EXPECT_GT(belowGround, 0);
+  // -45 x 0.1 = -4.5 and 65 x 0.1 = 6.5 round to even: the first step is (6, 11).
+  ReferenceRandom any(1);
+  EXPECT_EQ(ReferenceMissile(0, 5000, any).trail[0], (std::pair{6, 489}));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,15 @@ struct Snapshot {
   int16_t unitCount, playerX, ammoHE, ammoAP, ammoNuclear, playerMaxHealth, playerHealth;
   int16_t shellKind, spotterMode, splashRadius, splashDamage;
   std::array<EnemyUnit, MaxUnits + 1> units;
+  // The six numbers at the head of a file, and the health the gun starts with.
+  std::array<int, 7> Head() const {
+    return {unitCount, playerX, ammoHE, ammoAP, ammoNuclear, playerMaxHealth, playerHealth};
+  }
+  // x, kind and starting health of object i.
+  std::array<int, 3> Object(int i) const {
+    const EnemyUnit& u = units[static_cast<size_t>(i)];
+    return {u.x, u.kind, u.health};
+  }
 };
 
 struct LoadRun {
@@ -167,26 +177,13 @@ TEST_F(LevelFileTest, WorkedExample) {
   ASSERT_EQ(r.status, 0) << r.err;
   const Snapshot& s = r.snap;
   ASSERT_TRUE(s.done);
-  EXPECT_EQ(s.unitCount, 2);
-  EXPECT_EQ(s.playerX, 40);
-  EXPECT_EQ(s.ammoHE, 10);
-  EXPECT_EQ(s.ammoAP, 5);
-  EXPECT_EQ(s.ammoNuclear, 1);
-  EXPECT_EQ(s.playerMaxHealth, 1000);
-  EXPECT_EQ(s.playerHealth, 1000);
-  EXPECT_EQ(s.units[1].x, 300);
-  EXPECT_EQ(s.units[1].kind, 5);
+  EXPECT_EQ(s.Head(), (std::array{2, 40, 10, 5, 1, 1000, 1000}));
+  EXPECT_EQ(s.Object(1), (std::array{300, 5, 1200}));
+  EXPECT_EQ(s.Object(2), (std::array{600, 2, 1500}));
   EXPECT_EQ(s.units[1].maxHealth, 1200);
-  EXPECT_EQ(s.units[1].health, 1200);
   EXPECT_EQ(s.units[1].destroyed, 0);
-  EXPECT_EQ(s.units[2].x, 600);
-  EXPECT_EQ(s.units[2].kind, 2);
-  EXPECT_EQ(s.units[2].maxHealth, 1500);
-  EXPECT_EQ(s.units[2].health, 1500);
-  EXPECT_EQ(s.shellKind, 1);
-  EXPECT_EQ(s.spotterMode, 1);
-  EXPECT_EQ(s.splashRadius, 60);
-  EXPECT_EQ(s.splashDamage, 1);
+  EXPECT_EQ((std::array{s.shellKind, s.spotterMode, s.splashRadius, s.splashDamage}),
+            (std::array<int16_t, 4>{1, 1, 60, 1}));
   EXPECT_EQ(r.out, "\nany line of text\n");
 }
 
@@ -201,18 +198,10 @@ TEST_F(LevelFileTest, LayoutOfTheNumbersDoesNotMatter) {
     const LoadRun r = RunLoad(2);
     ASSERT_EQ(r.status, 0) << r.err;
     const Snapshot& s = r.snap;
-    EXPECT_EQ(s.unitCount, 3);
-    EXPECT_EQ(s.playerX, 50);
-    EXPECT_EQ(s.ammoHE, 4);
-    EXPECT_EQ(s.ammoAP, 3);
-    EXPECT_EQ(s.ammoNuclear, 2);
-    EXPECT_EQ(s.playerMaxHealth, 900);
-    const int16_t xs[] = {200, 400, 700}, kinds[] = {0, 8, 11}, full[] = {100, 150, 500};
-    for (int i = 0; i < 3; ++i) {
-      EXPECT_EQ(s.units[i + 1].x, xs[i]);
-      EXPECT_EQ(s.units[i + 1].kind, kinds[i]);
-      EXPECT_EQ(s.units[i + 1].health, full[i]);
-    }
+    EXPECT_EQ(s.Head(), (std::array{3, 50, 4, 3, 2, 900, 900}));
+    EXPECT_EQ(s.Object(1), (std::array{200, 0, 100}));
+    EXPECT_EQ(s.Object(2), (std::array{400, 8, 150}));
+    EXPECT_EQ(s.Object(3), (std::array{700, 11, 500}));
     EXPECT_EQ(r.out, "\n");
   }
 }
@@ -221,15 +210,9 @@ TEST_F(LevelFileTest, NumbersKeepTheirLow16Bits) {
   WriteLevel(3, "1 70000 -1 65536 -65537 9223372036854775807 -9223372036854775808 12\n");
   const LoadRun r = RunLoad(3);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.snap.playerX, 4464);
-  EXPECT_EQ(r.snap.ammoHE, -1);
-  EXPECT_EQ(r.snap.ammoAP, 0);
-  EXPECT_EQ(r.snap.ammoNuclear, -1);
-  EXPECT_EQ(r.snap.playerMaxHealth, -1);
-  EXPECT_EQ(r.snap.units[1].x, 0);
+  EXPECT_EQ(r.snap.Head(), (std::array{1, 4464, -1, 0, -1, -1, -1}));
   // Kind 12 is outside the catalogue: it keeps the full health its entry held.
-  EXPECT_EQ(r.snap.units[1].kind, 12);
-  EXPECT_EQ(r.snap.units[1].health, 0);
+  EXPECT_EQ(r.snap.Object(1), (std::array{0, 12, 0}));
 }
 
 TEST_F(LevelFileTest, MissingNumbersAreZeroAndTheBriefingOneEmptyLine) {
@@ -237,17 +220,8 @@ TEST_F(LevelFileTest, MissingNumbersAreZeroAndTheBriefingOneEmptyLine) {
   for (int i = 1; i <= 3; ++i) Units[i] = {.x = 999, .kind = 7, .maxHealth = 3};
   const LoadRun r = RunLoad(4);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.snap.unitCount, 3);
-  EXPECT_EQ(r.snap.playerX, 100);
-  EXPECT_EQ(r.snap.ammoHE, 5);
-  EXPECT_EQ(r.snap.ammoAP, 0);
-  EXPECT_EQ(r.snap.playerMaxHealth, 0);
-  EXPECT_EQ(r.snap.playerHealth, 0);
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(r.snap.units[i].x, 0);
-    EXPECT_EQ(r.snap.units[i].kind, 0);
-    EXPECT_EQ(r.snap.units[i].health, 100);
-  }
+  EXPECT_EQ(r.snap.Head(), (std::array{3, 100, 5, 0, 0, 0, 0}));
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(r.snap.Object(i), (std::array{0, 0, 100})) << i;
   EXPECT_EQ(r.out, "\n");
 }
 

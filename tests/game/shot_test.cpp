@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/shot.hpp"
@@ -30,14 +31,12 @@ class FlyShellTest : public ::testing::Test {
 
   static void Reset() {
     rec::VirtualMs() = 0;
+    rec::ResetGameState();
     // Wrong values everywhere FlyShell must reset or write.
     ShellStopped = 1;
     ShellStep = 999;
     ShellDX = 777;
     ShellY = 777;
-    PlayerX = 0;
-    UnitCount = 0;
-    for (auto& u : Units) u = EnemyUnit{};
   }
 
   static void Place(const std::vector<Box>& boxes) {
@@ -52,16 +51,11 @@ class FlyShellTest : public ::testing::Test {
   static void Fly(int16_t vx, int16_t vy) {
     ShellVX = vx;
     ShellVY = vy;
-    rec::ClearLog();
+    rec::Clear();
     FlyShell();
   }
 
-  static std::size_t Circles(uint16_t colour) {
-    std::size_t n = 0;
-    for (const auto& line : rec::Filter("Ellipse("))
-      if (line.ends_with(" colour " + std::to_string(colour))) ++n;
-    return n;
-  }
+  static std::size_t Circles(uint16_t colour) { return rec::Only(rec::Op::Circle, colour).size(); }
 };
 
 // ---- Open ground: the flight ends one step after the height passes 0 ----
@@ -100,7 +94,7 @@ TEST_F(FlyShellTest, GroundStopsEveryShotWhereTheParabolaCrossesTheGroundLine) {
     // One circle per step, each erased, each with one 50 ms wait.
     EXPECT_EQ(Circles(15), static_cast<std::size_t>(c.steps));
     EXPECT_EQ(Circles(0), static_cast<std::size_t>(c.steps));
-    EXPECT_EQ(rec::Filter("Delay(50)").size(), static_cast<std::size_t>(c.steps));
+    EXPECT_EQ(rec::Count(rec::DelayCall(50)), static_cast<std::size_t>(c.steps));
     EXPECT_EQ(rec::VirtualMs(), 50u * static_cast<uint64_t>(c.steps));
   }
 }
@@ -108,16 +102,13 @@ TEST_F(FlyShellTest, GroundStopsEveryShotWhereTheParabolaCrossesTheGroundLine) {
 TEST_F(FlyShellTest, DrawsWaitsAndErasesEachCircleOneStepBehindTheTestedPosition) {
   PlayerX = 100;
   Fly(10, 2);  // heights 5 at the start, then 2t - t^2 = 0, 1, 0, -3
-  std::vector<std::string> drawn;
-  for (const auto& line : rec::Log())
-    if (line.starts_with("Ellipse(") || line.starts_with("Delay(")) drawn.push_back(line);
-  const std::vector<std::string> expected = {
-      "Ellipse(100,495,3,3) colour 15", "Delay(50)", "Ellipse(100,495,3,3) colour 0",
-      "Ellipse(100,500,3,3) colour 15", "Delay(50)", "Ellipse(100,500,3,3) colour 0",
-      "Ellipse(110,499,3,3) colour 15", "Delay(50)", "Ellipse(110,499,3,3) colour 0",
-      "Ellipse(120,500,3,3) colour 15", "Delay(50)", "Ellipse(120,500,3,3) colour 0",
-  };
-  EXPECT_EQ(drawn, expected);
+  std::vector<rec::Call> expected;
+  for (const auto& [x, y] : {std::pair{100, 495}, {100, 500}, {110, 499}, {120, 500}}) {
+    expected.push_back(rec::CircleCall(x, y, 3, 15));
+    expected.push_back(rec::DelayCall(50));
+    expected.push_back(rec::CircleCall(x, y, 3, 0));
+  }
+  EXPECT_EQ(rec::Calls(), expected);
   // The position tested last (t = 3) is never drawn.
   EXPECT_EQ(ShellDX, 30);
   EXPECT_EQ(ShellY, -3);
@@ -125,13 +116,17 @@ TEST_F(FlyShellTest, DrawsWaitsAndErasesEachCircleOneStepBehindTheTestedPosition
 
 // ---- Object boxes: strict on both sides and on top ----
 
+// The shell stops where it was tested, (VX t, VY t - t^2) with t = steps - 1,
+// inside the box or below the ground. An entry beyond UnitCount, left over
+// from a bigger level, stands where the usual flight passes at t = 3.
 TEST_F(FlyShellTest, BoxesStopTheShellOnlyStrictlyInside) {
-  // Flight used throughout: PlayerX 0, VX 20, VY 10. Positions (X, Y) by t:
+  // Usual flight: PlayerX 0, VX 20, VY 10. Positions (X, Y) by t:
   // 0:(0,0) 1:(20,9) 2:(40,16) 3:(60,21) 4:(80,24) 5:(100,25) ... 11:(220,-11).
   struct Case {
     const char* what;
     std::vector<Box> boxes;
     int16_t steps;  // ShellStep at the end; 12 = reached the ground
+    int16_t playerX = 0, vx = 20, vy = 10;
   };
   const Case cases[] = {
       {"X on both edges of a 20 wide box passes", {{50, 20, 100}}, 12},
@@ -140,66 +135,32 @@ TEST_F(FlyShellTest, BoxesStopTheShellOnlyStrictlyInside) {
       {"width 27 has half 14: X = 60 is inside", {{73, 27, 100}}, 4},
       {"width 26 has half 13", {{73, 26, 100}}, 5},
       {"height equal to the shell's height passes over", {{60, 10, 21}}, 12},
-      {"one pixel taller stops it in the air", {{60, 10, 22}}, 4},
+      {"one pixel taller stops it in the air, at its height", {{60, 10, 22}}, 4},
       {"destroyed object: no box", {{60, 0, 0}}, 12},
       {"zero width with a height still holds nothing", {{60, 0, 100}}, 12},
       {"the third entry is tested too", {{500, 20, 100}, {-60, 20, 100}, {60, 10, 100}}, 4},
       {"two boxes in one step stop it once", {{60, 10, 100}, {61, 10, 100}}, 4},
       {"a box below the ground line never holds", {{60, 10, -5}}, 12},
+      {"a box straddling the gun stops it at t = 0", {{105, 25, 10}}, 1, 100, 30, 40},
+      {"a leftward shot meets a box behind the gun", {{240, 10, 100}}, 4, 300, -20},
+      // X = 30000 + 1000 t is formed wide: at t = 3 it is 33000, past 16 bits,
+      // and must not wrap onto a box near the left of the field.
+      {"far outside the window", {{33000 - 65536, 10, 1000}}, 12, 30000, 1000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
+    PlayerX = c.playerX;
     Place(c.boxes);
-    Fly(20, 10);
+    Units[c.boxes.size() + 1] = EnemyUnit{.x = 60, .width = 10, .height = 100};
+    Fly(c.vx, c.vy);
+    const int t = c.steps - 1;
     EXPECT_EQ(ShellStopped, 1);
     EXPECT_EQ(ShellStep, c.steps);
-    EXPECT_EQ(ShellDX, 20 * (c.steps - 1));
+    EXPECT_EQ(ShellDX, c.vx * t);
+    EXPECT_EQ(ShellY, c.vy * t - t * t);
     EXPECT_EQ(Circles(15), static_cast<std::size_t>(c.steps));
   }
-}
-
-TEST_F(FlyShellTest, StoppedInsideABoxTheShellKeepsItsHeight) {
-  Place({{60, 10, 22}});
-  Fly(20, 10);
-  EXPECT_EQ(ShellDX, 60);
-  EXPECT_EQ(ShellY, 21);
-}
-
-TEST_F(FlyShellTest, BoxStraddlingTheGunStopsTheShellAtTheGunAfterOneCircle) {
-  PlayerX = 100;
-  Place({{105, 25, 10}});  // 93 < 100 < 117
-  Fly(30, 40);
-  EXPECT_EQ(ShellStep, 1);
-  EXPECT_EQ(ShellDX, 0);
-  EXPECT_EQ(ShellY, 0);
-  EXPECT_EQ(rec::Filter("Ellipse("),
-            (std::vector<std::string>{"Ellipse(100,495,3,3) colour 15",
-                                      "Ellipse(100,495,3,3) colour 0"}));
-}
-
-TEST_F(FlyShellTest, LeftwardShotIsStoppedByABoxBehindTheGun) {
-  PlayerX = 300;
-  Place({{240, 10, 100}});  // X = 300 - 20t: t = 3 gives 240
-  Fly(-20, 10);
-  EXPECT_EQ(ShellStep, 4);
-  EXPECT_EQ(ShellDX, -60);
-}
-
-TEST_F(FlyShellTest, EntriesAboveUnitCountAreIgnored) {
-  Place({{500, 20, 100}});
-  Units[2] = EnemyUnit{.x = 60, .width = 10, .height = 100};  // leftover of a bigger level
-  Fly(20, 10);
-  EXPECT_EQ(ShellStep, 12);
-}
-
-TEST_F(FlyShellTest, AShellFarOutsideTheWindowIsStillTestedAgainstBoxesThere) {
-  // X = 30000 + 1000 t is formed wide: at t = 3 it is 33000, past 16 bits,
-  // and must not wrap onto a box near the left of the field.
-  PlayerX = 30000;
-  Place({{33000 - 65536, 10, 1000}});
-  Fly(1000, 10);
-  EXPECT_EQ(ShellStep, 12);
 }
 
 // ---- Every launch ends ----

@@ -14,39 +14,17 @@
 
 namespace {
 
-using Log = std::vector<std::string>;
+using Log = std::vector<rec::Call>;
+using rec::AddBar;
+using rec::AddRectangle;
+using rec::AddText;
 
 std::string N(int v) { return std::to_string(v); }
-std::string LineRec(int x1, int y1, int x2, int y2, int colour) {
-  return "Line(" + N(x1) + "," + N(y1) + "," + N(x2) + "," + N(y2) + ") colour " + N(colour);
-}
-void Rect(Log& log, int x1, int y1, int x2, int y2, int colour) {
-  log.push_back(LineRec(x1, y1, x2 - 1, y1, colour));
-  log.push_back(LineRec(x1, y1 + 1, x1, y2, colour));
-  log.push_back(LineRec(x2, y1, x2, y2 - 1, colour));
-  log.push_back(LineRec(x1 + 1, y2, x2, y2, colour));
-}
-void BarRows(Log& log, int x1, int y1, int x2, int y2, int colour) {
-  for (int y = y1; y <= y2; ++y) log.push_back(LineRec(x1, y, x2, y, colour));
-}
-// The pixels the layer's 8x8 font sets for the text, in drawing order.
-void Text(Log& log, int x, int y, const std::string& text, int colour) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto& glyph = Font8x8[static_cast<unsigned char>(text[i])];
-    for (int r = 0; r < 8; ++r)
-      for (int c = 0; c < 8; ++c)
-        if (glyph[static_cast<size_t>(r)] & (0x80 >> c))
-          log.push_back("Pixel(" + N(x + 8 * static_cast<int>(i) + c) + "," + N(y + r) + ") colour " +
-                        N(colour));
-  }
-}
 
 class StatusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Units = {};
-    UnitCount = 0;
-    AmmoHE = AmmoAP = AmmoNuclear = 0;
+    rec::ResetGameState();
     ThreatLevel = 1;
     rec::Start();
   }
@@ -57,19 +35,20 @@ constexpr int MX = rec::kMaxX, MY = rec::kMaxY;
 
 // ---- DrawStatusLine -------------------------------------------------------
 
-// The whole log for stocks and threat, built independently.
-Log ExpectedStatus(int he, int ap, int nuc, int threat, int fillColour) {
+// The whole log for stocks and threat, built independently; the frame and
+// the stocks in the colour current before.
+Log ExpectedStatus(int he, int ap, int nuc, int threat, int fillColour, int colour = 15) {
   Log log;
-  Rect(log, 1, 500, MX - 1, MY - 1, 15);
+  AddRectangle(log, 1, 500, MX - 1, MY - 1, colour);
   const struct { const char* label; int count, row; } rows[] = {
       {"f - ", he, 40}, {"b - ", ap, 30}, {"t - ", nuc, 20}};
   for (const auto& r : rows) {
     if (r.count <= 0) continue;
-    Text(log, 10, MY - r.row, r.label, 15);
-    Text(log, 40, MY - r.row, N(r.count), 15);
+    AddText(log, 10, MY - r.row, r.label, colour);
+    AddText(log, 40, MY - r.row, N(r.count), colour);
   }
-  BarRows(log, MX - 100, 100, MX - 70, 130, fillColour);
-  Text(log, MX - 90, 110, N(threat), 0);
+  AddBar(log, MX - 100, 100, MX - 70, 130, fillColour);
+  AddText(log, MX - 90, 110, N(threat), 0);
   return log;
 }
 
@@ -86,46 +65,30 @@ TEST_F(StatusTest, StockRowsKeepTheirPlaces) {
     AmmoHE = c.he;
     AmmoAP = c.ap;
     AmmoNuclear = c.nuc;
-    rec::ClearLog();
+    SetColor(9);
+    rec::Clear();
     DrawStatusLine();
-    EXPECT_EQ(rec::Log(), ExpectedStatus(c.he, c.ap, c.nuc, 1, 2))
+    EXPECT_EQ(rec::Calls(), ExpectedStatus(c.he, c.ap, c.nuc, 1, 2, 9))
         << "stocks " << c.he << " " << c.ap << " " << c.nuc;
+    EXPECT_EQ(Graph.colour, 15);
   }
 }
 
+// A threat outside 1..15 leaves the fill as it was (light grey here).
 TEST_F(StatusTest, ThreatBoxColourByLevel) {
   struct Case { int16_t threat; int colour; };
-  const Case cases[] = {{1, 2}, {5, 2}, {6, 14}, {10, 14}, {11, 4}, {15, 4}};
+  const Case cases[] = {{1, 2},  {5, 2},  {6, 14}, {10, 14}, {11, 4},
+                        {15, 4}, {0, 7}, {16, 7}, {-3, 7}};
   for (const Case& c : cases) {
     ThreatLevel = c.threat;
-    rec::ClearLog();
+    SetFillStyle(1, 7);
+    rec::Clear();
     DrawStatusLine();
-    EXPECT_EQ(rec::Log(), ExpectedStatus(0, 0, 0, c.threat, c.colour)) << "threat " << c.threat;
+    EXPECT_EQ(rec::Calls(), ExpectedStatus(0, 0, 0, c.threat, c.colour)) << "threat " << c.threat;
     EXPECT_EQ(Graph.colour, 15);
     EXPECT_EQ(Graph.fillPattern, 1);
     EXPECT_EQ(Graph.fillColour, c.colour);
   }
-}
-
-TEST_F(StatusTest, ThreatOutsideItsRangeLeavesTheFillAlone) {
-  for (int16_t threat : {int16_t{0}, int16_t{16}, int16_t{-3}}) {
-    SetFillStyle(1, 7);
-    rec::ClearLog();
-    ThreatLevel = threat;
-    DrawStatusLine();
-    EXPECT_EQ(rec::Log(), ExpectedStatus(0, 0, 0, threat, 7)) << "threat " << threat;
-    EXPECT_EQ(Graph.fillColour, 7);
-  }
-}
-
-TEST_F(StatusTest, FrameUsesTheCurrentColour) {
-  SetColor(9);
-  DrawStatusLine();
-  const Log lines = rec::Filter("Line");
-  ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0], LineRec(1, 500, MX - 2, 500, 9));
-  EXPECT_EQ(lines[3], LineRec(2, MY - 1, MX - 1, MY - 1, 9));
-  EXPECT_EQ(Graph.colour, 15);
 }
 
 // ---- DrawHealthBars -------------------------------------------------------
@@ -134,8 +97,8 @@ struct BarEnds { int left, right, fillEnd; };
 
 // Frame and fill of one bar as the layer draws them.
 void ExpectBar(Log& log, const BarEnds& b) {
-  Rect(log, b.left, 510, b.right, 515, 15);
-  BarRows(log, b.left - 1, 511, b.fillEnd, 514, 4);
+  AddRectangle(log, b.left, 510, b.right, 515, 15);
+  AddBar(log, b.left - 1, 511, b.fillEnd, 514, 4);
 }
 
 TEST_F(StatusTest, HealthBarRounding) {
@@ -159,11 +122,11 @@ TEST_F(StatusTest, HealthBarRounding) {
     PlayerX = c.xc;
     PlayerMaxHealth = c.full;
     PlayerHealth = c.now;
-    rec::ClearLog();
+    rec::Clear();
     DrawHealthBars();
     Log expected;
     ExpectBar(expected, c.bar);
-    EXPECT_EQ(rec::Log(), expected) << "xc " << c.xc << " F " << c.full << " H " << c.now;
+    EXPECT_EQ(rec::Calls(), expected) << "xc " << c.xc << " F " << c.full << " H " << c.now;
   }
 }
 
@@ -181,7 +144,7 @@ TEST_F(StatusTest, PlayerFirstThenStandingObjectsInTableOrder) {
   ExpectBar(expected, {25, 55, 39});     // player: fill 15
   ExpectBar(expected, {282, 318, 317});  // 18 each side, fill 36
   ExpectBar(expected, {699, 702, 698});  // health 0: zero-length fill
-  EXPECT_EQ(rec::Log(), expected);
+  EXPECT_EQ(rec::Calls(), expected);
   EXPECT_EQ(Graph.colour, 15);
   EXPECT_EQ(Graph.fillColour, 4);
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +15,8 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using Calls = std::vector<rec::Call>;
+using rec::LineCall;
 
 // ---- a probe device: only the required entries, each call logged ----
 
@@ -76,33 +77,33 @@ class RecordingTest : public ::testing::Test {
 
 TEST_F(RecordingTest, RectangleDrawsFourLinesWithoutRepeatingACorner) {
   Rectangle(10, 10, 20, 20);
-  EXPECT_EQ(rec::Log(), (Lines{"Line(10,10,19,10) colour 15", "Line(10,11,10,20) colour 15",
-                               "Line(20,10,20,19) colour 15", "Line(11,20,20,20) colour 15"}));
+  EXPECT_EQ(rec::Calls(), (Calls{LineCall(10, 10, 19, 10, 15), LineCall(10, 11, 10, 20, 15),
+                                 LineCall(20, 10, 20, 19, 15), LineCall(11, 20, 20, 20, 15)}));
 }
 
 TEST_F(RecordingTest, CircleByRadius) {
   Circle(100, 50, 0);
-  EXPECT_EQ(rec::Log(), Lines{});
+  EXPECT_EQ(rec::Calls(), Calls{});
   SetColor(4);
   Circle(100, 50, 1);
   Circle(100, 50, 2);
-  EXPECT_EQ(rec::Log(), (Lines{"Pixel(100,50) colour 4", "Ellipse(100,50,2,2) colour 4"}));
+  EXPECT_EQ(rec::Calls(), (Calls{rec::PixelCall(100, 50, 4), rec::CircleCall(100, 50, 2, 4)}));
 }
 
 TEST_F(RecordingTest, CircleYRadiusFollowsTheAspectInIntegers) {
-  struct Case { uint16_t xAspect, yAspect, radius; const char* line; };
+  struct Case { uint16_t xAspect, yAspect, radius, ry; };
   const Case cases[] = {
-      {10000, 10000, 7, "Ellipse(0,0,7,7) colour 15"},
-      {4500, 10000, 100, "Ellipse(0,0,100,45) colour 15"},
-      {8333, 10000, 3, "Ellipse(0,0,3,2) colour 15"},  // 2.4999 truncated
-      {10000, 5000, 40, "Ellipse(0,0,40,80) colour 15"},
+      {10000, 10000, 7, 7}, {4500, 10000, 100, 45},
+      {8333, 10000, 3, 2},  // 2.4999 truncated
+      {10000, 5000, 40, 80},
   };
   for (const Case& c : cases) {
-    rec::ClearLog();
+    rec::Clear();
     Graph.xAspect = c.xAspect;
     Graph.yAspect = c.yAspect;
     Circle(0, 0, c.radius);
-    EXPECT_EQ(rec::Log(), Lines{c.line}) << c.xAspect << "/" << c.yAspect;
+    const rec::Call ellipse{.op = rec::Op::Circle, .c = c.radius, .d = c.ry, .colour = 15};
+    EXPECT_EQ(rec::Calls(), Calls{ellipse}) << c.xAspect << "/" << c.yAspect;
   }
 }
 
@@ -126,25 +127,27 @@ TEST_F(RecordingTest, FillEllipsePassesTheRowFillAndTheFillStyle) {
   SetFillStyle(0, 15);
   SetColor(14);
   FillEllipse(320, 240, 30, 12);
-  EXPECT_EQ(rec::Log(), Lines{"FillEllipse(320,240,30,12) fill 0/15 colour 14"});
+  const rec::Call disc{.op = rec::Op::Disc, .a = 320, .b = 240, .c = 30, .d = 12, .colour = 14,
+                       .pattern = 0, .fill = 15};
+  EXPECT_EQ(rec::Calls(), Calls{disc});
 }
 
 // ---- bars ----
 
 TEST_F(RecordingTest, BarFillsRowsInOrderWhateverTheYOrder) {
   Bar(5, 30, 8, 28);
-  const Lines swapped = rec::Log();
-  rec::ClearLog();
+  const Calls swapped = rec::Calls();
+  rec::Clear();
   Bar(5, 28, 8, 30);
-  const Lines expected{"Line(5,28,8,28) colour 255", "Line(5,29,8,29) colour 255",
-                       "Line(5,30,8,30) colour 255"};
-  EXPECT_EQ(rec::Log(), expected);
+  Calls expected;
+  rec::AddBar(expected, 5, 28, 8, 30, 255);
+  EXPECT_EQ(rec::Calls(), expected);
   EXPECT_EQ(swapped, expected);
 }
 
 TEST_F(RecordingTest, BarKeepsXOrder) {
   Bar(8, 3, 5, 3);
-  EXPECT_EQ(rec::Log(), Lines{"Line(8,3,5,3) colour 255"});
+  EXPECT_EQ(rec::Calls(), Calls{LineCall(8, 3, 5, 3, 255)});
 }
 
 TEST_F(RecordingTest, BarWithEmptyPatternPaintsBackgroundAndRestoresTheState) {
@@ -153,7 +156,7 @@ TEST_F(RecordingTest, BarWithEmptyPatternPaintsBackgroundAndRestoresTheState) {
   SetLineStyle(4, 0x1234, 3);
   Graph.writeMode = 1;
   Bar(0, 0, 3, 1);
-  EXPECT_EQ(rec::Log(), (Lines{"Line(0,0,3,0) colour 0", "Line(0,1,3,1) colour 0"}));
+  EXPECT_EQ(rec::Calls(), (Calls{LineCall(0, 0, 3, 0, 0), LineCall(0, 1, 3, 1, 0)}));
   EXPECT_EQ(Graph.colour, 14);
   EXPECT_EQ(Graph.lineStyle, 4);
   EXPECT_EQ(Graph.linePattern, 0x1234);
@@ -180,44 +183,33 @@ TEST_F(RecordingTest, BarWithHatchPatternUsesFillRow) {
   Bar(1, 7, 3, 8);
   SetFillStyle(12, 9);
   Bar(1, 7, 3, 7);
-  EXPECT_EQ(rec::Log(), (Lines{"FillRow(1,3,7) fill 2/4", "FillRow(1,3,8) fill 2/4",
-                               "FillRow(1,3,7) fill 12/9"}));
+  const auto row = [](int y, int pattern, int fill) {
+    return rec::Call{.op = rec::Op::FillRow, .a = 1, .b = 3, .c = y, .pattern = pattern,
+                     .fill = fill};
+  };
+  EXPECT_EQ(rec::Calls(), (Calls{row(7, 2, 4), row(8, 2, 4), row(7, 12, 9)}));
 }
 
 // ---- text ----
 
 TEST_F(RecordingTest, OutTextStaysInsideItsCells) {
   OutTextXY(10, 20, "f - ");
-  ASSERT_FALSE(rec::Log().empty());
-  for (const std::string& line : rec::Log()) {
-    int x = -1, y = -1, colour = -1;
-    ASSERT_EQ(std::sscanf(line.c_str(), "Pixel(%d,%d) colour %d", &x, &y, &colour), 3) << line;
-    EXPECT_TRUE(x >= 10 && x <= 41 && y >= 20 && y <= 27) << line;
-    EXPECT_EQ(colour, 15);
+  ASSERT_FALSE(rec::Calls().empty());
+  for (const rec::Call& call : rec::Calls()) {
+    EXPECT_EQ(call.op, rec::Op::Pixel) << call;
+    EXPECT_TRUE(call.a >= 10 && call.a <= 41 && call.b >= 20 && call.b <= 27) << call;
+    EXPECT_EQ(call.colour, 15);
   }
-}
-
-// Expected pixels from the glyph bitmaps, row by row, left to right.
-Lines GlyphPixels(uint8_t code, int left, int top, int colour) {
-  Lines out;
-  for (int r = 0; r < 8; ++r) {
-    for (int c = 0; c < 8; ++c) {
-      if ((Font8x8[code][static_cast<size_t>(r)] >> (7 - c)) & 1) {
-        out.push_back("Pixel(" + std::to_string(left + c) + "," + std::to_string(top + r) +
-                      ") colour " + std::to_string(colour));
-      }
-    }
-  }
-  return out;
 }
 
 TEST_F(RecordingTest, OutTextDrawsBytesNotUtf8Characters) {
   SetColor(2);
   OutTextXY(-3, 7, "\xD0\xAF#");  // one Cyrillic letter in UTF-8: two glyphs
-  Lines expected = GlyphPixels(0xD0, -3, 7, 2);
-  for (const std::string& l : GlyphPixels(0xAF, 5, 7, 2)) expected.push_back(l);
-  for (const std::string& l : GlyphPixels('#', 13, 7, 2)) expected.push_back(l);
-  EXPECT_EQ(rec::Log(), expected);
+  Calls expected;
+  rec::AddText(expected, -3, 7, "\xD0", 2);
+  rec::AddText(expected, 5, 7, "\xAF", 2);
+  rec::AddText(expected, 13, 7, "#", 2);
+  EXPECT_EQ(rec::Calls(), expected);
 }
 
 uint16_t PixelModeSeen = 99;
@@ -235,11 +227,7 @@ TEST_F(RecordingTest, OutTextUsesCopyModeAndKeepsThePosition) {
 
 TEST_F(RecordingTest, OutTextTakesAtMost255Bytes) {
   OutTextXY(0, 0, std::string(300, '#'));
-  for (const std::string& line : rec::Log()) {
-    int x = 0;
-    ASSERT_EQ(std::sscanf(line.c_str(), "Pixel(%d,", &x), 1);
-    ASSERT_LT(x, 255 * 8) << line;
-  }
+  for (const rec::Call& call : rec::Calls()) ASSERT_LT(call.a, 255 * 8) << call;
 }
 
 // ---- clearing ----
@@ -249,7 +237,7 @@ TEST_F(RecordingTest, ClearDeviceClearsTheWholeWindowAndKeepsTheViewport) {
   Graph.curY = 6;
   Graph.viewport = Viewport{1, 2, 3, 4, false};
   ClearDevice();
-  EXPECT_EQ(rec::Log(), Lines{"Clear"});
+  EXPECT_EQ(rec::Calls(), Calls{{.op = rec::Op::Clear}});
   EXPECT_EQ(Graph.curX, 0);
   EXPECT_EQ(Graph.curY, 0);
   EXPECT_EQ(Graph.viewport.x2, 3);
@@ -628,25 +616,6 @@ TEST(GraphResult, ReturnsOnceThenZero) {
   Graph.lastError = -12;
   EXPECT_EQ(GraphResult(), -12);
   EXPECT_EQ(GraphResult(), 0);
-}
-
-// ---- the recording device itself ----
-
-TEST(RecordingDevice, StartsRepeatedlyAndCountsVirtualTime) {
-  for (int i = 0; i < 3; ++i) {
-    rec::Start();
-    EXPECT_EQ(GraphResult(), 0);
-    EXPECT_EQ(GetMaxX(), rec::kMaxX);
-    EXPECT_TRUE(rec::Log().empty());
-  }
-  Delay(40);
-  Delay(2);
-  EXPECT_EQ(rec::VirtualMs(), 42u);
-  EXPECT_EQ(rec::Filter("Delay"), (Lines{"Delay(40)", "Delay(2)"}));
-  rec::Start(639, 479);
-  EXPECT_EQ(GetMaxX(), 639);
-  EXPECT_EQ(GetMaxY(), 479);
-  rec::Stop();
 }
 
 }  // namespace

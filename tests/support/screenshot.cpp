@@ -54,10 +54,6 @@ Image Grab(const std::string& display, int x, int y, int width, int height) {
   return Screen(display).Grab(x, y, width, height);
 }
 
-Rgb ReadPixel(const std::string& display, int x, int y) {
-  return Grab(display, x, y, 1, 1).pixels.front();
-}
-
 void SavePng(const Image& image, const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path);
@@ -85,6 +81,43 @@ void SavePng(const Image& image, const std::string& path) {
 
 void SavePng(const std::string& display, const std::string& path, int width, int height) {
   SavePng(Grab(display, 0, 0, width, height), path);
+}
+
+bool Near(Rgb got, Rgb want, int slack) {
+  const auto close = [slack](int a, int b) { return a - b <= slack && b - a <= slack; };
+  return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
+}
+
+::testing::AssertionResult IsColour(Rgb got, Rgb want, int slack) {
+  if (Near(got, want, slack)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << int{got.r} << "," << int{got.g} << ","
+                                       << int{got.b} << " want " << int{want.r} << ","
+                                       << int{want.g} << "," << int{want.b};
+}
+
+bool Inside(const Image& image, int x, int y) {
+  return x >= 0 && y >= 0 && x < image.width && y < image.height;
+}
+
+::testing::AssertionResult PixelIs(const Image& image, int x, int y, Rgb want) {
+  if (!Inside(image, x, y))
+    return ::testing::AssertionFailure() << "(" << x << "," << y << ") lies outside the picture";
+  return IsColour(image.At(x, y), want) << " at (" << x << "," << y << ")";
+}
+
+::testing::AssertionResult ColourAround(const Image& image, int x, int y, Rgb want, int slack) {
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      if (Inside(image, x + dx, y + dy) && Near(image.At(x + dx, y + dy), want, slack))
+        return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no pixel of the colour around (" << x << "," << y << ")";
+}
+
+int CountColour(const Image& image, int x1, int y1, int x2, int y2, Rgb want) {
+  int n = 0;
+  for (int y = y1; y <= y2; ++y)
+    for (int x = x1; x <= x2; ++x) n += Inside(image, x, y) && Near(image.At(x, y), want) ? 1 : 0;
+  return n;
 }
 
 }  // namespace shot

@@ -169,4 +169,14 @@ ComingAndGoing::~ComingAndGoing() {
   waitpid(pid_, nullptr, 0);
 }
 
+std::vector<unsigned long> TopWindows(::_XDisplay* display) {
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+  std::vector<unsigned long> windows(children, children + count);
+  if (children != nullptr) XFree(children);
+  return windows;
+}
+
 }  // namespace xvfb

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 struct _XDisplay;
 
@@ -42,6 +43,10 @@ class Server {
 // left, which happens between two runs of the program, so the test tries
 // again for a while; null only when the server never answers.
 ::_XDisplay* Connect(const std::string& display);
+
+// The windows at the top of the server (children of the root window), as
+// another client sees them.
+std::vector<unsigned long> TopWindows(::_XDisplay* display);
 
 // Another client of the server that connects and leaves again and again, as
 // a screenshot tool or a status bar would: the moments when it is gone are

@@ -170,7 +170,7 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
       {"stock", "1 50 3 -2 0 1000 300 0\nText\n", "item 4: negative armour-piercing stock (-2)"},
       {"noshells", "1 50 0 0 0 1000 300 0\nText\n", "item 3: no shells at all"},
       {"gunhp", "1 50 3 0 0 0 300 0\nText\n", "item 6: gun hit points 0, at least 1"},
-      {"gunx", "1 10 3 0 0 1000 300 0\nText\n", "item 2: gun at x 10: drawn over x -13..30, outside the window's columns 0..799"},
+      {"gunx", "1 22 3 0 0 1000 300 0\nText\n", "item 2: gun at x 22: drawn over x -1..42, outside the window's columns 0..799"},
       // An armoured car 20 pixels from the gun reaches it with its first
       // pixel of movement (contact below 20).
       {"close", "1 50 3 2 0 1000 70 4\nText\n", "item 7: object 1 (kind 4 at x 70) moves and starts within 20 pixels"},
@@ -180,7 +180,7 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
       // A house (1500) against two armour-piercing shells: 2 x 1001 is enough
       // only with a third shell over.
       {"shells2", "1 50 0 2 0 1000 400 2\nText\n", "item 3: the shells (0 high-explosive, 2 armour-piercing"},
-      {"long", "1 50 3 0 0 1000 300 0\n" + std::string(300, 'a') + "\n", "line 2: 300 bytes of briefing; the game shows only the first 255"},
+      {"long", "1 50 3 0 0 1000 300 0\n" + std::string(256, 'a') + "\n", "line 2: 256 bytes of briefing; the game shows only the first 255"},
       // Forty Cyrillic letters are 80 bytes: the 80-column terminal wraps them.
       {"wide", "1 50 3 0 0 1000 300 0\nText\n" + [] { std::string s; for (int i = 0; i < 40; ++i) s += "ж"; return s; }() + "\n", "line 3: 80 bytes; at most 79"},
       // A Cyrillic letter is two bytes: 128 of them put the cut after byte 255,
@@ -204,10 +204,11 @@ TEST(Checker, NamesEveryProblemWithItsFileAndItem) {
 TEST(Checker, SoundNeighboursOfTheFaultsPass) {
   TempDir dir;
   const std::vector<std::string> files = {
-      // The deployed lattice of a truck at 699 ends in the last column; two
-      // objects side by side may overlap as long as neither hides in the
-      // other. A car 21 pixels away makes its first step safely.
-      dir.Write("edge.lvl", "3 50 8 2 0 1000 699 11 400 4 430 8\nText\n"),
+      // A gun at 23 is still inside; the deployed lattice of a truck at 699
+      // ends in the last column; two objects side by side may overlap as long
+      // as neither hides in the other. A car 21 pixels away makes its first
+      // step safely.
+      dir.Write("edge.lvl", "3 23 8 2 0 1000 699 11 400 4 430 8\nText\n"),
       dir.Write("car.lvl", "1 50 3 2 0 1000 71 4\nText\n"),
       // A second high-explosive shell leaves one over after the hit on the hut.
       dir.Write("hut.lvl", "1 50 2 0 0 1000 300 1\nText\n"),

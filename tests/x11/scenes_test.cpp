@@ -34,76 +34,11 @@
 
 namespace {
 
-using shot::Rgb;
-
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kGreen{0, 168, 0};
-constexpr Rgb kRed{168, 0, 0};
-constexpr Rgb kGrey{168, 168, 168};
-constexpr Rgb kLightBlue{84, 84, 252};
-constexpr Rgb kYellow{252, 252, 84};
-constexpr Rgb kWhite{252, 252, 252};
+using namespace shot;
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
 constexpr int kMaxX = kWidth - 1;
-
-// GL gets value / 255 and stores 8 bits: allow one step of rounding.
-bool Near(Rgb got, Rgb want) {
-  auto close = [](int a, int b) { return std::abs(a - b) <= 1; };
-  return close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b);
-}
-
-bool Inside(const shot::Image& image, int x, int y) {
-  return x >= 0 && y >= 0 && x < image.width && y < image.height;
-}
-
-::testing::AssertionResult PixelIs(const shot::Image& image, int x, int y, Rgb want) {
-  if (!Inside(image, x, y))
-    return ::testing::AssertionFailure() << "(" << x << "," << y << ") lies outside the window";
-  const Rgb got = image.At(x, y);
-  if (Near(got, want)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << int{got.r} << ","
-                                       << int{got.g} << "," << int{got.b} << ", want " << int{want.r}
-                                       << "," << int{want.g} << "," << int{want.b};
-}
-
-// For one-pixel lines, whose exact column or row is GL's choice: the colour
-// must turn up within a pixel of the place.
-::testing::AssertionResult NearPixelIs(const shot::Image& image, int x, int y, Rgb want) {
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx)
-      if (Inside(image, x + dx, y + dy) && Near(image.At(x + dx, y + dy), want))
-        return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "no pixel of the colour around (" << x << "," << y << ")";
-}
-
-int CountColour(const shot::Image& image, int x1, int y1, int x2, int y2, Rgb want) {
-  int n = 0;
-  for (int y = y1; y <= y2; ++y)
-    for (int x = x1; x <= x2; ++x) n += Inside(image, x, y) && Near(image.At(x, y), want) ? 1 : 0;
-  return n;
-}
-
-// The generator only reseeds when RandSeed differs from the seed it last
-// took, so a seed used earlier in this process would carry on where it
-// stopped. Drawing once under another seed first makes the next seed fresh.
-void ForgetSeed(uint32_t next) {
-  RandSeed = next ^ 0x9e3779b9u;
-  Random(2);
-}
-void SeedWith(uint32_t seed) {
-  ForgetSeed(seed);
-  RandSeed = seed;
-}
-
-// n / 10 rounded to the nearest integer, ties to even, in integers.
-int RoundTenth(int n) {
-  int q = n / 10, r = n % 10;
-  if (r < 0) r += 10, --q;
-  if (r > 5 || (r == 5 && q % 2 != 0)) ++q;
-  return q;
-}
 
 // ---- The Delay seam ----------------------------------------------------------
 // Delay never sleeps here: the recording's virtual clock stands behind it,
@@ -187,21 +122,14 @@ class Scenes : public ::testing::Test {
   }
 
   static void ResetGame() {
-    for (auto& u : Units) u = EnemyUnit{};
-    UnitCount = 0;
+    rec::ResetGameState();
     PlayerX = 50;
-    PlayerMaxHealth = 1000;
-    PlayerHealth = 1000;
+    PlayerMaxHealth = PlayerHealth = 1000;
     AmmoHE = 10;
     AmmoAP = 5;
     AmmoNuclear = 1;
+    ResetLevelState();
     ThreatLevel = 3;
-    SpotterMode = 1;
-    SpotterSeen = 0;
-    SpotterIndex = 0;
-    SplashRadius = 60;
-    SplashDamage = 1;
-    LevelLost = false;
   }
 
   // A level's objects at full health, as the level start leaves them.
@@ -256,18 +184,18 @@ TEST_F(Scenes, BattlefieldWithEveryKindStatusAndHealthBars) {
   EXPECT_EQ(Units[kDeployedTruck].weapon, 5);
 
   // The target's white post, between the ground and the rings.
-  EXPECT_TRUE(NearPixelIs(image, 100, 480, kWhite));
+  EXPECT_TRUE(ColourAround(image, 100, 480, kWhite));
   EXPECT_TRUE(PixelIs(image, 105, 480, kBlack));
   // The flag's light-blue canton (a solid bar) and its red and white stripes.
   EXPECT_TRUE(PixelIs(image, 320 + 4, 444, kLightBlue));
   EXPECT_GE(CountColour(image, 320 + 12, 440, 320 + 12, 450, kRed), 4);
   EXPECT_GE(CountColour(image, 320 + 12, 440, 320 + 12, 450, kWhite), 4);
   // The deployed truck's lattice; the driving one has none.
-  EXPECT_TRUE(NearPixelIs(image, 1100 + 50, 465, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, 1100 + 90, 455, kWhite));
+  EXPECT_TRUE(ColourAround(image, 1100 + 50, 465, kWhite));
+  EXPECT_TRUE(ColourAround(image, 1100 + 90, 455, kWhite));
   EXPECT_EQ(CountColour(image, 1010 + 40, 440, 1010 + 60, 468, kWhite), 0);
   // The gun's barrel rises to the right of its wheel.
-  EXPECT_TRUE(NearPixelIs(image, 50 + 5, 485, kWhite));
+  EXPECT_TRUE(ColourAround(image, 50 + 5, 485, kWhite));
 
   // Health bars: red fill inside the white frame for the gun and every
   // object at full strength; the half-strength car's fill stops at its middle.
@@ -282,7 +210,7 @@ TEST_F(Scenes, BattlefieldWithEveryKindStatusAndHealthBars) {
   // Car: full value 1000 gives a frame 395..425; health 500 fills 394..409.
   EXPECT_TRUE(PixelIs(image, 400, 512, kRed));
   EXPECT_TRUE(PixelIs(image, 418, 512, kBlack));
-  EXPECT_TRUE(NearPixelIs(image, 410, 510, kWhite));
+  EXPECT_TRUE(ColourAround(image, 410, 510, kWhite));
 
   // The threat box: solid green for threat 3, the digit in black on it.
   const int bx = kMaxX - 100;
@@ -312,7 +240,7 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   ASSERT_EQ(ShellDX, 20 * 26);
   const int ix = PlayerX + 20 * 26;
   AmmoNuclear = static_cast<int16_t>(AmmoNuclear - 1);
-  SeedWith(4242);
+  rec::Reseed(4242);
   DrawNuclearCloud(static_cast<int16_t>(ix), 500);
   const shot::Image image = Screen();
   Save(image, "nuclear_cloud.png");
@@ -323,7 +251,7 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   EXPECT_TRUE(PixelIs(image, ix + 60, 340, kYellow));
   EXPECT_TRUE(PixelIs(image, ix, 300, kYellow));
   // Its white outline passes within a pixel of the leftmost point.
-  EXPECT_TRUE(NearPixelIs(image, ix - 102, 335, kWhite) || NearPixelIs(image, ix - 101, 335, kWhite));
+  EXPECT_TRUE(ColourAround(image, ix - 102, 335, kWhite) || ColourAround(image, ix - 101, 335, kWhite));
   // The stem: light-grey discs at most two pixels off the impact from row 450 up.
   EXPECT_TRUE(PixelIs(image, ix, 450, kGrey));
   EXPECT_TRUE(PixelIs(image, ix, 420, kGrey));
@@ -332,7 +260,7 @@ TEST_F(Scenes, NuclearCloudKeepsItsLastCapOverAGreyStem) {
   EXPECT_TRUE(PixelIs(image, ix + 15, 445, kBlack));
   EXPECT_TRUE(PixelIs(image, ix - 15, 440, kBlack));
   // The battlefield around it is still there.
-  EXPECT_TRUE(NearPixelIs(image, 100, 480, kWhite));
+  EXPECT_TRUE(ColourAround(image, 100, 480, kWhite));
   EXPECT_TRUE(PixelIs(image, 900, 512, kRed));
 }
 
@@ -363,7 +291,7 @@ TEST_F(Scenes, FrontBufferWayShowsTheSamePicturesAtEveryPause) {
     ShellVX = 16;
     ShellVY = 8;
     FlyShell();
-    SeedWith(77);
+    rec::Reseed(77);
     DrawScatteredExplosion(static_cast<int16_t>(PlayerX + ShellDX), 500);
     DrawWreckFire(300, 500);
     rec::InstallVirtualClock();
@@ -393,7 +321,7 @@ TEST_F(Scenes, HighExplosiveHitBurstsInTheAirAndSetsTheTargetOnFire) {
   ASSERT_EQ(ShellY, 36);
   const int ix = 410, iy = 500 - 36;
   const uint32_t seed = 5150;
-  SeedWith(seed);
+  rec::Reseed(seed);
 
   // Steps 6 to 12 of a turn for a high-explosive shell.
   AmmoHE = static_cast<int16_t>(AmmoHE - 1);
@@ -437,40 +365,15 @@ TEST_F(Scenes, RocketSalvoCaughtWithTheThirdRocketComingDown) {
   // EnemyFire seeds from the clock; the launcher aims first, with spread 200.
   const int64_t clock = 1767225600;  // 2026-01-01 00:00:00 UTC
   ClockSeconds = [] { return int64_t{1767225600}; };
-  ForgetSeed(static_cast<uint32_t>(clock));
+  rec::Reseed(static_cast<uint32_t>(clock) + 1);  // so that the clock's seed starts over
   ReferenceRandom ref(static_cast<uint32_t>(clock));
-  const long double d = (900 - 200) + ref(200) - 100;
-  const long double v = std::sqrt(1000 * 9.8L);
-  const long double v4 = v * v * v * v;
-  const long double q = std::sqrt((v4 - d * d * 9.8L * 9.8L) / v4);
-  const long double s = std::sqrt((1 - q) / 2);
-  const long double u = std::sqrt(1 - s * s);
-  const int along = static_cast<int>(std::nearbyint(v * s));
-  const int up = static_cast<int>(std::nearbyint(v * u));
-
   // Every rocket's steps: head (nx, ny) drawn yellow, then (px, py) grey.
-  struct Step {
-    int nx, ny, px, py;
-  };
-  std::vector<std::vector<Step>> rockets;
-  for (int j = 1; j <= 5; ++j) {
-    std::vector<Step> steps;
-    int px = 0, py = 20, vy = up + 1 - j;
-    const int vx = 2 - along - j;
-    do {
-      const int nx = RoundTenth(vx) + px, ny = RoundTenth(vy) + py;
-      steps.push_back({nx, ny, px, py});
-      --vy;
-      px = nx;
-      py = ny;
-    } while (py > 1);
-    rockets.push_back(steps);
-  }
+  const auto rockets = rec::ReferenceSalvo((900 - 200) + ref(200) - 100);
   // Rocket 3, eight steps before it lands: falling fast, so its head lies
   // clear of the grey disc drawn behind it.
-  const std::vector<Step>& third = rockets[2];
+  const auto& third = rockets[2];
   const int k = static_cast<int>(third.size()) - 8;
-  const Step at = third[static_cast<size_t>(k - 1)];
+  const rec::RocketStep at = third[static_cast<size_t>(k - 1)];
   ASSERT_GT(std::hypot(at.nx - at.px, at.ny - at.py), 8.0);
   CatchAt(5, static_cast<int>(rockets[0].size() + rockets[1].size()) + k);
 
@@ -512,20 +415,20 @@ TEST_F(Scenes, BomberRunCaughtWithBombsFalling) {
   const int tick = 14;
   const int plane = planeX - 25 * tick;
   CatchAt(10, approach + tick + 1);
-  SeedWith(seed);
+  rec::Reseed(seed);
   BomberRaid();
   ASSERT_TRUE(Pending.caught);
   Save(Pending.image, "bomber.png");
   const shot::Image& image = Pending.image;
 
   // The bomber's fuselage and wing lines.
-  EXPECT_TRUE(NearPixelIs(image, plane, 40, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, plane, 60, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, plane + 85, 20, kWhite)) << "tail fin";
+  EXPECT_TRUE(ColourAround(image, plane, 40, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane, 60, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane + 85, 20, kWhite)) << "tail fin";
   // Falling bombs under the plane: bomb 6 at height 430 - 5 * 8^2 = 110,
   // bomb 10 at 430 - 5 * 4^2 = 350.
-  EXPECT_TRUE(NearPixelIs(image, plane, 496 - 110, kWhite));
-  EXPECT_TRUE(NearPixelIs(image, plane, 496 - 350, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane, 496 - 110, kWhite));
+  EXPECT_TRUE(ColourAround(image, plane, 496 - 350, kWhite));
   // Bomb 3's explosion at 579 - 25 * 13 = 254, the last one drawn, sampled
   // where each disc shows on top and off every dash row.
   const int bx = 579 - 25 * 13;

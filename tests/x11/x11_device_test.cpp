@@ -22,29 +22,7 @@
 
 namespace {
 
-using shot::Rgb;
-
-// The 16 standard colours, 0-255 components.
-constexpr Rgb kStandard[16] = {
-    {0, 0, 0},      {0, 0, 168},    {0, 168, 0},    {0, 168, 168},  {168, 0, 0},    {168, 0, 168},
-    {168, 84, 0},   {168, 168, 168}, {84, 84, 84},  {84, 84, 252},  {84, 252, 84},  {84, 252, 252},
-    {252, 84, 84},  {252, 84, 252}, {252, 252, 84}, {252, 252, 252},
-};
-constexpr Rgb kBlack = kStandard[0];
-constexpr Rgb kRed = kStandard[4];
-constexpr Rgb kYellow = kStandard[14];
-constexpr Rgb kWhite = kStandard[15];
-
-// GL gets value / 255 and stores 8 bits: allow one step of rounding.
-::testing::AssertionResult Near(Rgb got, Rgb want) {
-  auto close = [](int a, int b) { return std::abs(a - b) <= 1; };
-  if (close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b)) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << "got " << int{got.r} << "," << int{got.g} << ","
-                                       << int{got.b} << " want " << int{want.r} << ","
-                                       << int{want.g} << "," << int{want.b};
-}
+using namespace shot;
 
 int OpenDescriptors() {
   int count = 0;
@@ -91,17 +69,6 @@ class X11Window : public ::testing::Test {
   }
   static Rgb Pixel(int x, int y) { return Screen(x, y, 1, 1).At(0, 0); }
 
-  // Children of the root window, as another client sees them.
-  static std::vector<Window> TopWindows(Display* d) {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
-    std::vector<Window> result(children, children + count);
-    if (children != nullptr) XFree(children);
-    return result;
-  }
-
   static inline xvfb::Server* server = nullptr;
 };
 
@@ -121,7 +88,7 @@ TEST_F(X11Window, PlainWindowAtTheOriginInTheModeSize) {
 
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
-  const std::vector<Window> windows = TopWindows(other.get());
+  const std::vector<Window> windows = xvfb::TopWindows(other.get());
   ASSERT_EQ(windows.size(), 1u);
   XWindowAttributes a{};
   ASSERT_TRUE(XGetWindowAttributes(other.get(), windows[0], &a));
@@ -157,7 +124,7 @@ TEST_F(X11Window, LineAlongRowZeroLightsTheTopRow) {
   Line(0, 0, GetMaxX(), 0);
   const shot::Image image = Screen(0, 0, 1280, 2);
   for (int x = 0; x < 1280; ++x) {
-    ASSERT_TRUE(Near(image.At(x, 0), kWhite)) << "x " << x;
+    ASSERT_TRUE(IsColour(image.At(x, 0), kWhite)) << "x " << x;
     ASSERT_EQ(image.At(x, 1), kBlack) << "x " << x;
   }
 }
@@ -172,8 +139,8 @@ TEST_F(X11Window, StandardColoursComeOutAsTheirPaletteValues) {
   }
   const shot::Image image = Screen(0, 100, 16 * 40, 41);
   for (int c = 0; c < 16; ++c) {
-    EXPECT_TRUE(Near(image.At(c * 40 + 20, 20), kStandard[c])) << "colour " << c;
-    EXPECT_TRUE(Near(image.At(c * 40 + 2, 20), kWhite)) << "beside colour " << c;
+    EXPECT_TRUE(IsColour(image.At(c * 40 + 20, 20), kStandard[c])) << "colour " << c;
+    EXPECT_TRUE(IsColour(image.At(c * 40 + 2, 20), kWhite)) << "beside colour " << c;
   }
 }
 
@@ -196,7 +163,7 @@ TEST_F(X11Window, ColourBeyondThePaletteKeepsThePreviousColour) {
     Line(0, 590, 300, 590);
     SetColor(c.colour);
     Line(0, 610, 300, 610);
-    EXPECT_TRUE(Near(Pixel(150, 610), c.expected)) << "SetColor(" << c.colour << ")";
+    EXPECT_TRUE(IsColour(Pixel(150, 610), c.expected)) << "SetColor(" << c.colour << ")";
   }
 }
 
@@ -214,7 +181,7 @@ TEST_F(X11Window, NewWindowSendsItsFirstColourEvenWhenTheIndexRepeats) {
     ASSERT_EQ(GraphResult(), 0);
     SetColor(c.colour);
     Line(0, 700, 300, 700);
-    EXPECT_TRUE(Near(Pixel(150, 700), c.expected)) << "colour " << c.colour;
+    EXPECT_TRUE(IsColour(Pixel(150, 700), c.expected)) << "colour " << c.colour;
   }
 }
 
@@ -223,8 +190,8 @@ TEST_F(X11Window, PaletteWriteOfTheCachedEntryTakesEffect) {
   Line(0, 300, 300, 300);
   Device.setPalette(4, 0, 0, 252);
   Line(0, 310, 300, 310);
-  EXPECT_TRUE(Near(Pixel(150, 300), kRed));
-  EXPECT_TRUE(Near(Pixel(150, 310), Rgb{0, 0, 252}));
+  EXPECT_TRUE(IsColour(Pixel(150, 300), kRed));
+  EXPECT_TRUE(IsColour(Pixel(150, 310), Rgb{0, 0, 252}));
 }
 
 TEST_F(X11Window, PaletteEntriesAndPixelsReadBack) {
@@ -269,17 +236,17 @@ TEST_F(X11Window, StateBetweenRunsOfLinesActsFromItsPlaceOn) {
   FillEllipse(200, 360, 3, 3);
   Line(100, 370, 300, 370);
 
-  EXPECT_TRUE(Near(Pixel(200, 300), kWhite));
+  EXPECT_TRUE(IsColour(Pixel(200, 300), kWhite));
   int lit = 0;
   for (int x = 100; x < 132; ++x) lit += Near(Pixel(x, 310), kWhite) ? 1 : 0;
   EXPECT_TRUE(lit > 8 && lit < 24) << lit << " of 32 pixels lit: dotted lights about half";
   EXPECT_TRUE(Near(Pixel(200, 319), kWhite) && Near(Pixel(200, 321), kWhite)) << "thick";
-  EXPECT_TRUE(Near(Pixel(200, 330), kWhite));
+  EXPECT_TRUE(IsColour(Pixel(200, 330), kWhite));
   EXPECT_FALSE(Near(Pixel(200, 329), kWhite) || Near(Pixel(200, 331), kWhite)) << "thin again";
-  EXPECT_TRUE(Near(Pixel(200, 340), kBlack)) << "xor twice";
-  EXPECT_TRUE(Near(Pixel(100, 350), kYellow));
-  EXPECT_TRUE(Near(Pixel(200, 360), kRed)) << "disc between runs";
-  EXPECT_TRUE(Near(Pixel(200, 370), kWhite));
+  EXPECT_TRUE(IsColour(Pixel(200, 340), kBlack)) << "xor twice";
+  EXPECT_TRUE(IsColour(Pixel(100, 350), kYellow));
+  EXPECT_TRUE(IsColour(Pixel(200, 360), kRed)) << "disc between runs";
+  EXPECT_TRUE(IsColour(Pixel(200, 370), kWhite));
 }
 
 // ---- Ellipses ---------------------------------------------------------------------
@@ -288,12 +255,12 @@ TEST_F(X11Window, FillEllipsePatternZeroIsADiscInTheCurrentColour) {
   SetFillStyle(0, 2);
   FillEllipse(200, 300, 40, 25);
   const shot::Image image = Screen(150, 260, 101, 81);  // (x - 150, y - 260)
-  EXPECT_TRUE(Near(image.At(50, 40), kYellow)) << "centre";
-  EXPECT_TRUE(Near(image.At(50 + 30, 40), kYellow)) << "inside, right";
-  EXPECT_TRUE(Near(image.At(50, 40 - 18), kYellow)) << "inside, top";
+  EXPECT_TRUE(IsColour(image.At(50, 40), kYellow)) << "centre";
+  EXPECT_TRUE(IsColour(image.At(50 + 30, 40), kYellow)) << "inside, right";
+  EXPECT_TRUE(IsColour(image.At(50, 40 - 18), kYellow)) << "inside, top";
   EXPECT_EQ(image.At(50 + 45, 40), kBlack) << "outside, right";
   EXPECT_EQ(image.At(50, 40 - 30), kBlack) << "outside, top";
-  for (const Rgb& p : image.pixels) ASSERT_FALSE(Near(p, kStandard[2])) << "no fill colour";
+  for (const Rgb& p : image.pixels) ASSERT_FALSE(IsColour(p, kStandard[2])) << "no fill colour";
 }
 
 TEST_F(X11Window, FillEllipsePatternOneFillsInTheFillColourOutlinedInTheCurrent) {
@@ -302,20 +269,12 @@ TEST_F(X11Window, FillEllipsePatternOneFillsInTheFillColourOutlinedInTheCurrent)
   FillEllipse(400, 300, 40, 25);
   EXPECT_EQ(Graph.colour, 15);
   const shot::Image image = Screen(350, 260, 101, 81);  // (x - 350, y - 260)
-  EXPECT_TRUE(Near(image.At(50, 40), kStandard[2])) << "centre";
-  EXPECT_TRUE(Near(image.At(50 + 30, 40), kStandard[2])) << "inside";
+  EXPECT_TRUE(IsColour(image.At(50, 40), kStandard[2])) << "centre";
+  EXPECT_TRUE(IsColour(image.At(50 + 30, 40), kStandard[2])) << "inside";
   // The outline passes within a pixel of (x + rx, y) and (x, y - ry).
-  auto whiteNear = [&](int x, int y) {
-    for (int dy = -1; dy <= 1; ++dy) {
-      for (int dx = -1; dx <= 1; ++dx) {
-        if (Near(image.At(x + dx, y + dy), kWhite)) return true;
-      }
-    }
-    return false;
-  };
-  EXPECT_TRUE(whiteNear(50 + 40, 40)) << "outline, right";
-  EXPECT_TRUE(whiteNear(50, 40 - 25)) << "outline, top";
-  EXPECT_TRUE(whiteNear(50 - 40, 40)) << "outline, left";
+  EXPECT_TRUE(ColourAround(image, 50 + 40, 40, kWhite)) << "outline, right";
+  EXPECT_TRUE(ColourAround(image, 50, 40 - 25, kWhite)) << "outline, top";
+  EXPECT_TRUE(ColourAround(image, 50 - 40, 40, kWhite)) << "outline, left";
   EXPECT_EQ(image.At(50 + 44, 40), kBlack) << "outside";
 }
 
@@ -365,11 +324,11 @@ TEST_F(X11Window, EachPrimitiveTakesTheColourChosenBeforeIt) {
   SetColor(15);
   Line(300, 500, 340, 500);
   const shot::Image image = Screen(100, 480, 260, 41);  // (x - 100, y - 480)
-  EXPECT_TRUE(Near(image.At(20, 20), kRed));
-  EXPECT_TRUE(Near(image.At(50, 20), kYellow));
-  EXPECT_TRUE(Near(image.At(80, 20), kRed));
-  EXPECT_TRUE(Near(image.At(150, 20), kYellow)) << "disc";
-  EXPECT_TRUE(Near(image.At(220, 20), kWhite));
+  EXPECT_TRUE(IsColour(image.At(20, 20), kRed));
+  EXPECT_TRUE(IsColour(image.At(50, 20), kYellow));
+  EXPECT_TRUE(IsColour(image.At(80, 20), kRed));
+  EXPECT_TRUE(IsColour(image.At(150, 20), kYellow)) << "disc";
+  EXPECT_TRUE(IsColour(image.At(220, 20), kWhite));
 }
 
 // Mesa's software renderer offers GLX_MESA_copy_sub_buffer, so the window is
@@ -401,12 +360,12 @@ TEST_F(X11Window, PresentShowsEverythingDrawnSinceTheLastOneWhereverItLies) {
   EXPECT_TRUE(around(1278, 1010, kWhite)) << "right edge";
   EXPECT_TRUE(around(740, 512, kWhite)) << "circle";
   EXPECT_TRUE(Near(Pixel(200, 799), kWhite) && Near(Pixel(200, 801), kWhite)) << "thick line";
-  EXPECT_TRUE(Near(Pixel(1005, 105), kRed)) << "bar";
+  EXPECT_TRUE(IsColour(Pixel(1005, 105), kRed)) << "bar";
   // A clear repaints the whole window at the next present.
   ClearDevice();
   X11Present();
   EXPECT_FALSE(around(1, 1, kYellow));
-  EXPECT_TRUE(Near(Pixel(200, 800), kBlack));
+  EXPECT_TRUE(IsColour(Pixel(200, 800), kBlack));
 }
 
 // ---- Clipping to the viewport -------------------------------------------------------
@@ -416,11 +375,11 @@ TEST_F(X11Window, LinesAndPixelsStayInsideTheViewport) {
   Device.plotPixel(150, 60, 15);  // absolute (250, 160): outside, skipped
   Device.plotPixel(90, 70, 15);   // absolute (190, 170): inside
   const shot::Image image = Screen(0, 0, 400, 300);
-  EXPECT_TRUE(Near(image.At(150, 150), kWhite));
+  EXPECT_TRUE(IsColour(image.At(150, 150), kWhite));
   EXPECT_EQ(image.At(95, 150), kBlack);
   EXPECT_EQ(image.At(205, 150), kBlack);
   EXPECT_EQ(image.At(250, 160), kBlack);
-  EXPECT_TRUE(Near(image.At(190, 170), kWhite));
+  EXPECT_TRUE(IsColour(image.At(190, 170), kWhite));
 }
 
 // ---- Presenting -------------------------------------------------------------------------
@@ -447,7 +406,7 @@ TEST_F(X11Window, CloseGraphTwiceClosesOnce) {
   EXPECT_FALSE(X11WindowOpen());
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
-  EXPECT_TRUE(TopWindows(other.get()).empty());
+  EXPECT_TRUE(xvfb::TopWindows(other.get()).empty());
   Open();
   EXPECT_EQ(GraphResult(), 0);
   EXPECT_TRUE(X11WindowOpen());
@@ -459,7 +418,7 @@ TEST_F(X11Window, InitGraphWhileOpenLeavesTheOldWindowAndFails) {
   EXPECT_TRUE(X11WindowOpen());
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
-  EXPECT_EQ(TopWindows(other.get()).size(), 1u);
+  EXPECT_EQ(xvfb::TopWindows(other.get()).size(), 1u);
 }
 
 TEST_F(X11Window, DrawingAfterInitGraphWhileOpenEndsTheProgram) {
@@ -559,14 +518,14 @@ TEST_F(X11Window, TestPictureIsSavedRightSideUp) {
   shot::SavePng(server->Display(), path, 1280, 1024);
 
   const shot::Image image = Screen(0, 0, 1280, 1024);
-  EXPECT_TRUE(Near(image.At(70, 40), kRed)) << "bar at the top";
+  EXPECT_TRUE(IsColour(image.At(70, 40), kRed)) << "bar at the top";
   EXPECT_EQ(image.At(70, 1023 - 40), kBlack) << "nothing mirrored at the bottom";
   int textPixels = 0;
   for (int y = 30; y < 38; ++y) {
     for (int x = 140; x < 140 + 18 * 8; ++x) textPixels += Near(image.At(x, y), kWhite) ? 1 : 0;
   }
   EXPECT_GT(textPixels, 50) << "text drawn downwards from its top row";
-  EXPECT_TRUE(Near(image.At(640, 500), kStandard[12])) << "ground line";
+  EXPECT_TRUE(IsColour(image.At(640, 500), kStandard[12])) << "ground line";
   FILE* f = std::fopen(path.c_str(), "rb");
   ASSERT_NE(f, nullptr) << path;
   unsigned char magic[8] = {};

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -95,46 +96,37 @@ std::string FakeLibraryDir(const std::string& name) {
 }
 
 // ---- Failures before the terminal is touched: one line, status 1, no stdout --
-TEST(X11Startup, NoDisplayVariableNamesTheCause) {
-  const Outcome run = RunProbe({"DISPLAY"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "zalpomet: cannot open an X display: DISPLAY is unset\n");
+TEST(X11Startup, MissingOrUnreachableDisplayIsNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"DISPLAY", "zalpomet: cannot open an X display: DISPLAY is unset\n"},
+      {"DISPLAY=", "zalpomet: cannot open an X display: DISPLAY is unset\n"},  // empty: unset
+      // A display number far above anything a test server picks.
+      {"DISPLAY=:9321", "zalpomet: cannot open X display \":9321\"\n"},
+  };
+  for (const auto& [change, err] : cases) {
+    const Outcome run = RunProbe({change});
+    EXPECT_EQ(run.status, 1) << change;
+    EXPECT_EQ(run.out, "") << change;
+    EXPECT_EQ(run.err, err);
+  }
 }
 
-TEST(X11Startup, EmptyDisplayVariableCountsAsUnset) {
-  const Outcome run = RunProbe({"DISPLAY="});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "zalpomet: cannot open an X display: DISPLAY is unset\n");
-}
-
-TEST(X11Startup, UnreachableDisplayIsNamed) {
-  // A display number far above anything a test server picks.
-  const Outcome run = RunProbe({"DISPLAY=:9321"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "zalpomet: cannot open X display \":9321\"\n");
-}
-
-TEST(X11Startup, UnloadableOpenGLStopsBeforeTheDisplay) {
-  const std::string dir = FakeLibraryDir("libGL.so.1");
-  const Outcome run = RunProbe({"LD_LIBRARY_PATH=" + dir, "DISPLAY"});
-  std::filesystem::remove_all(dir);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(run.err.starts_with("Could not load OpenGL from libGL.so.1: ")) << run.err;
-  EXPECT_NE(run.err.find(dir + "/libGL.so.1"), std::string::npos) << "cause is kept: " << run.err;
-  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
-}
-
-TEST(X11Startup, UnloadableGLUStopsToo) {
-  const std::string dir = FakeLibraryDir("libGLU.so.1");
-  const Outcome run = RunProbe({"LD_LIBRARY_PATH=" + dir, "DISPLAY"});
-  std::filesystem::remove_all(dir);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(run.err.starts_with("Could not load GLu from libGLU.so.1: ")) << run.err;
-  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+// The libraries are loaded before the display is even looked for.
+TEST(X11Startup, UnloadableLibrariesStopTheProgram) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"libGL.so.1", "Could not load OpenGL from libGL.so.1: "},
+      {"libGLU.so.1", "Could not load GLu from libGLU.so.1: "},
+  };
+  for (const auto& [library, start] : cases) {
+    const std::string dir = FakeLibraryDir(library);
+    const Outcome run = RunProbe({"LD_LIBRARY_PATH=" + dir, "DISPLAY"});
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(run.status, 1) << library;
+    EXPECT_EQ(run.out, "") << library;
+    EXPECT_TRUE(run.err.starts_with(start)) << run.err;
+    EXPECT_NE(run.err.find(dir + "/" + library), std::string::npos) << "cause is kept: " << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+  }
 }
 
 // ---- The size chosen from the screen, boundaries first -----------------------
