@@ -13,6 +13,7 @@ moved on: update the list). Exits 1 when a fault survives without an
     scripts/mutants.py                 # every fault
     scripts/mutants.py raids           # faults whose file or rule contains "raids"
     scripts/mutants.py --list          # the faults and the tests that judge them
+    scripts/mutants.py --check         # only that every fault's text stands once
     scripts/mutants.py --faults my.tsv # another list of faults
 
 The list's format is described at its top.
@@ -201,6 +202,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("only", nargs="*", help="run the faults whose file or rule contains a word")
     parser.add_argument("--list", action="store_true", help="show the faults and exit")
+    parser.add_argument("--check", action="store_true",
+                        help="check that each fault's text stands exactly once in the working tree")
     parser.add_argument("--faults", default=LIST, help="the list of faults (default: %(default)s)")
     args = parser.parse_args()
 
@@ -213,6 +216,16 @@ def main():
         return 0
     if not faults:
         sys.exit("no fault matches")
+    if args.check:
+        stale = []
+        for f in faults:
+            path = os.path.join(ROOT, f.path)
+            text = open(path, encoding="utf-8", newline="").read() if os.path.exists(path) else None
+            found = 0 if text is None else text.count(f.find)
+            if found != 1:
+                stale.append(f"{f.path}:{f.number}  text found {found} times  {f.rule}")
+        print("\n".join(stale) if stale else f"mutants: all {len(faults)} texts stand once")
+        return 1 if stale else 0
 
     started = time.monotonic()
     load_before = os.getloadavg()
