@@ -69,6 +69,24 @@ struct GraphState {
   bool active = false;
 };
 
+// The 16 standard colours, the palette indices the game draws with.
+constexpr uint16_t Black = 0;
+constexpr uint16_t Blue = 1;
+constexpr uint16_t Green = 2;
+constexpr uint16_t Cyan = 3;
+constexpr uint16_t Red = 4;
+constexpr uint16_t Magenta = 5;
+constexpr uint16_t Brown = 6;
+constexpr uint16_t LightGray = 7;
+constexpr uint16_t DarkGray = 8;
+constexpr uint16_t LightBlue = 9;
+constexpr uint16_t LightGreen = 10;
+constexpr uint16_t LightCyan = 11;
+constexpr uint16_t LightRed = 12;
+constexpr uint16_t LightMagenta = 13;
+constexpr uint16_t Yellow = 14;
+constexpr uint16_t White = 15;
+
 // Drawing state and device table of the layer; devices read them.
 extern GraphState Graph;
 extern GraphDevice Device;
