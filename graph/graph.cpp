@@ -81,34 +81,10 @@ void GenericLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
 void GenericHorizontalLine(int16_t x1, int16_t x2, int16_t y) { Device.line(x1, y, x2, y); }
 void GenericVerticalLine(int16_t x, int16_t y1, int16_t y2) { Device.line(x, y1, x, y2); }
 
-// Hatch patterns 2..11, one byte per row, bit 7 leftmost; 0, 1 and 12 are
-// handled by rule (empty, solid, the user's pattern).
-constexpr std::array<std::array<uint8_t, 8>, 10> kHatches{{
-    {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},  // 2 horizontal lines
-    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // 3 thin slashes
-    {0x03, 0x06, 0x0C, 0x18, 0x30, 0x60, 0xC0, 0x81},  // 4 thick slashes
-    {0xC0, 0x60, 0x30, 0x18, 0x0C, 0x06, 0x03, 0x81},  // 5 thick backslashes
-    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // 6 thin backslashes
-    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},  // 7 square grid
-    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // 8 diagonal cross
-    {0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F},  // 9 interleaved bricks
-    {0x80, 0x00, 0x08, 0x00, 0x80, 0x00, 0x08, 0x00},  // 10 sparse dots
-    {0x88, 0x00, 0x22, 0x00, 0x88, 0x00, 0x22, 0x00},  // 11 dense dots
-}};
-
-uint8_t PatternRow(uint16_t pattern, int32_t y) {
-  const auto row = static_cast<size_t>(y & 7);
-  if (pattern == 0) return 0x00;
-  if (pattern == 1) return 0xFF;
-  if (pattern == 12) return Graph.userFill[row];
-  if (pattern < 12) return kHatches[pattern - 2u][row];
-  return 0x00;
-}
-
 // Set pattern bits take the fill colour, clear ones the background colour.
 void GenericFillRow(int16_t x1, int16_t x2, int16_t y) {
   if (x1 > x2) std::swap(x1, x2);
-  const uint8_t bits = PatternRow(Graph.fillPattern, y);
+  const uint8_t bits = FillPatternRow(Graph.fillPattern, y);
   for (int32_t x = x1; x <= x2; ++x) {
     const bool set = bits & (0x80u >> (x & 7));
     Device.plotPixel(Wrap16(x), y, set ? Graph.fillColour : Graph.background);
@@ -416,6 +392,35 @@ int16_t GetMaxY() { return static_cast<int16_t>(MaxY); }
 
 void SetColor(uint16_t colour) { Graph.colour = colour; }
 
+// Hatch patterns 2..11, one byte per row, bit 7 leftmost; 0, 1 and 12 are
+// handled by rule (empty, solid, the user's pattern). The only copy: the
+// window device fills by these rows too, so every device shows one hatch.
+namespace {
+
+constexpr std::array<std::array<uint8_t, 8>, 10> kHatches{{
+    {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},  // 2 horizontal lines
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // 3 thin slashes
+    {0x03, 0x06, 0x0C, 0x18, 0x30, 0x60, 0xC0, 0x81},  // 4 thick slashes
+    {0xC0, 0x60, 0x30, 0x18, 0x0C, 0x06, 0x03, 0x81},  // 5 thick backslashes
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // 6 thin backslashes
+    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},  // 7 square grid
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // 8 diagonal cross
+    {0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F},  // 9 interleaved bricks
+    {0x80, 0x00, 0x08, 0x00, 0x80, 0x00, 0x08, 0x00},  // 10 sparse dots
+    {0x88, 0x00, 0x22, 0x00, 0x88, 0x00, 0x22, 0x00},  // 11 dense dots
+}};
+
+}  // namespace
+
+uint8_t FillPatternRow(uint16_t pattern, int32_t y) {
+  const auto row = static_cast<size_t>(y & 7);
+  if (pattern == 0) return 0x00;
+  if (pattern == 1) return 0xFF;
+  if (pattern == 12) return Graph.userFill[row];
+  if (pattern < 12) return kHatches[pattern - 2u][row];
+  return 0x00;
+}
+
 void SetFillStyle(uint16_t pattern, uint16_t colour) {
   if (pattern > 12 || colour > static_cast<uint32_t>(MaxColor - 1)) {
     Graph.lastError = -11;
@@ -430,7 +435,8 @@ void SetLineStyle(uint16_t style, uint16_t pattern, uint16_t thickness) {
     Graph.lastError = -11;
     return;
   }
-  static constexpr std::array<uint16_t, 4> kPatterns{0xFFFF, 0xCCCC, 0xFC78, 0xF8F8};
+  // Devices draw by Graph.linePattern, never by the style number.
+  static constexpr std::array<uint16_t, 4> kPatterns{SolidLine, 0xCCCC, 0xFC78, 0xF8F8};
   Graph.thickness = thickness;
   Graph.lineStyle = style;
   Graph.linePattern = style == 4 ? pattern : kPatterns[style];
@@ -461,7 +467,7 @@ void Bar(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
   if (y1 > y2) std::swap(y1, y2);
   Graph.writeMode = 0;
   Graph.lineStyle = 0;
-  Graph.linePattern = 0xFFFF;
+  Graph.linePattern = SolidLine;
   Graph.thickness = 1;
   Graph.colour = Graph.fillPattern == 0 ? Graph.background : Graph.fillColour;
   const bool plain = Graph.fillPattern <= 1;

@@ -12,6 +12,9 @@
 // The row-fill operation handed to DrawEllipse as its fill request.
 using FillRowFn = void (*)(int16_t x1, int16_t x2, int16_t y);
 
+// The on/off pattern of a solid line, every pixel on.
+inline constexpr uint16_t SolidLine = 0xFFFF;
+
 struct GraphDevice {
   void (*plotPixel)(int16_t x, int16_t y, uint16_t colour) = nullptr;
   void (*putPixel)(int16_t x, int16_t y) = nullptr;  // current colour and write mode
@@ -58,7 +61,7 @@ struct GraphState {
   uint16_t fillColour = 255;
   std::array<uint8_t, 8> userFill{255, 255, 255, 255, 255, 255, 255, 255};
   uint16_t lineStyle = 0;
-  uint16_t linePattern = 0xFFFF;
+  uint16_t linePattern = SolidLine;  // what devices draw by
   uint16_t thickness = 1;
   uint16_t writeMode = 0;
   Viewport viewport;
@@ -114,6 +117,10 @@ const std::vector<DisplayMode>& ClassModes(int16_t colourClass);
 extern std::string GraphPath;
 // Direct-colour flag of the started mode.
 extern uint8_t DirectColour;
+// Row y (taken mod 8) of a fill pattern, bit 7 the leftmost of every eight
+// columns: 0 empty, 1 solid, 2..11 the hatches, 12 the user's pattern, none
+// beyond. Every device fills by these rows.
+uint8_t FillPatternRow(uint16_t pattern, int32_t y);
 // The layer's row-fill operation: FillEllipse hands it to DrawEllipse as its
 // fill request; it fills through the device's FillRow entry.
 void LayerFillRow(int16_t x1, int16_t x2, int16_t y);

@@ -241,51 +241,15 @@ void SetWidth(float width) {
   Sent.width = width;
 }
 
+// The layer keeps the pattern of the current style (the user's for style 4).
 void ApplyLineStyle() {
-  static constexpr std::array<uint16_t, 4> kPatterns{0xFFFF, 0xCCCC, 0xFC78, 0xF8F8};
-  const uint16_t pattern = Graph.lineStyle < kPatterns.size() ? kPatterns[Graph.lineStyle]
-                                                              : Graph.linePattern;
-  SetStipple(pattern);
+  SetStipple(Graph.linePattern);
   if (Graph.thickness == 1) SetWidth(1.0f);
   if (Graph.thickness == 3) SetWidth(3.0f);
 }
 
 // The projection keeps y upwards: layer row y is GL row MaxY - y.
 int32_t GlY(int32_t y) { return int32_t{MaxY} - y; }
-
-// ---- Fill patterns 2..12 ------------------------------------------------------
-// 8x8 cells, bit 7 the leftmost column; the game fills only solid or empty,
-// so these exist for completeness of the device.
-using Cell = std::array<uint8_t, 8>;
-
-template <typename Set>
-constexpr Cell MakeCell(Set set) {
-  Cell cell{};
-  for (int row = 0; row < 8; ++row) {
-    for (int col = 0; col < 8; ++col) {
-      if (set(col, row)) cell[row] = static_cast<uint8_t>(cell[row] | (0x80 >> col));
-    }
-  }
-  return cell;
-}
-
-constexpr std::array<Cell, 10> kHatchCells{
-    MakeCell([](int, int r) { return r < 2; }),                             // 2 lines
-    MakeCell([](int c, int r) { return (c + r) % 8 == 7; }),                // 3 light /
-    MakeCell([](int c, int r) { return (c + r) % 8 >= 5; }),                // 4 thick /
-    MakeCell([](int c, int r) { return (c - r + 8) % 8 >= 5; }),            // 5 thick '\'
-    MakeCell([](int c, int r) { return c == r; }),                          // 6 light '\'
-    MakeCell([](int c, int r) { return c == 0 || r == 0; }),                // 7 grid
-    MakeCell([](int c, int r) { return c == r || c + r == 7; }),            // 8 cross
-    MakeCell([](int c, int r) { return (c + 2 * r) % 4 == 0; }),            // 9 interleave
-    MakeCell([](int c, int r) { return (c == 0 && r == 0) || (c == 4 && r == 4); }),  // 10
-    MakeCell([](int c, int r) { return c % 2 == 0 && r % 2 == 0; }),        // 11 close dots
-};
-
-Cell FillCell() {
-  if (Graph.fillPattern == 12) return Graph.userFill;
-  return kHatchCells[static_cast<size_t>(Graph.fillPattern - 2)];
-}
 
 // Everything a primitive draws lies within this box (before the margin).
 void Mark(int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -400,7 +364,7 @@ void FillRow(int16_t x1, int16_t x2, int16_t y) {
     bx = std::min<int32_t>(bx, vp.x2);
     if (ax > bx) return;
   }
-  const uint8_t bits = FillCell()[static_cast<size_t>(ay & 7)];
+  const uint8_t bits = FillPatternRow(Graph.fillPattern, ay);
   uint16_t stipple = 0;
   for (int i = 0; i < 16; ++i) {
     if (bits & (0x80 >> ((ax + i) & 7))) stipple = static_cast<uint16_t>(stipple | (1u << i));
@@ -477,7 +441,7 @@ void DrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t start, 
   ApplyColour(Graph.colour);
   ApplyWriteMode();
   ApplyLineStyle();
-  SetStipple(0xFFFF);
+  SetStipple(SolidLine);
   BeginShape(GL_LINE_STRIP);
   ArcVertices(cx, cy, rx, ry, arc);
   EndShape();

@@ -530,17 +530,6 @@ TEST(GenericEntries, LinesFollowBresenhamAndTheLinePattern) {
   EXPECT_EQ(Probe, (Lines{"P 0,5 15", "P 1,5 15", "P 4,5 15", "P 5,5 15"}));
 }
 
-TEST(GenericEntries, SolidBarAndEmptyFillRow) {
-  StartProbe(99, 99);
-  SetFillStyle(1, 4);
-  Bar(2, 1, 3, 2);
-  EXPECT_EQ(Probe, (Lines{"P 2,1 4", "P 3,1 4", "P 2,2 4", "P 3,2 4"}));
-  Probe.clear();
-  SetFillStyle(0, 4);
-  LayerFillRow(3, 1, 0);
-  EXPECT_EQ(Probe, (Lines{"P 1,0 0", "P 2,0 0", "P 3,0 0"}));
-}
-
 TEST(GenericEntries, ClearWindowPaintsEveryPixelInColourZero) {
   StartProbe(2, 1);
   ClearDevice();

@@ -249,6 +249,65 @@ TEST_F(X11Window, StateBetweenRunsOfLinesActsFromItsPlaceOn) {
   EXPECT_TRUE(IsColour(Pixel(200, 370), kWhite));
 }
 
+// ---- Fills: the window and the layer's own pixel-by-pixel fill agree -----------
+std::vector<uint16_t> Canvas;  // palette index of every pixel of the canvas mode
+
+DisplayMode CanvasMode() {
+  DisplayMode m;
+  m.driver = 10;
+  m.mode = 263;
+  m.colours = m.paletteSize = 256;
+  m.maxX = 1279;
+  m.maxY = 1023;
+  // Only the required entries: lines and fills are the layer's generic ones.
+  m.device = GraphDevice{
+      .plotPixel = [](int16_t x, int16_t y, uint16_t c) { Canvas.at(y * 1280u + x) = c; },
+      .putPixel = [](int16_t, int16_t) {},
+      .getPixel = [](int16_t, int16_t) -> uint16_t { return 0; },
+      .setPalette = [](uint16_t, uint16_t, uint16_t, uint16_t) {},
+      .getPalette = [](uint16_t, uint16_t&, uint16_t&, uint16_t&) {}};
+  return m;
+}
+
+// Every pattern over a white bar (so unset bits show) at a different column
+// modulo 8, and the user's pattern 12 set to one of its own.
+void DrawEveryFill() {
+  Graph.userFill = {0x55, 0xAA, 0x0F, 0xF0, 0x33, 0xCC, 0x81, 0x7E};
+  for (uint16_t p = 0; p <= 12; ++p) {
+    const auto x = static_cast<int16_t>(20 + p * 51);
+    SetFillStyle(1, 15);
+    Bar(x, 100, static_cast<int16_t>(x + 44), 140);
+    SetFillStyle(p, static_cast<uint16_t>(p + 1));
+    Bar(static_cast<int16_t>(x + 2), static_cast<int16_t>(137 - p), static_cast<int16_t>(x + 41), 103);
+  }
+}
+
+TEST_F(X11Window, EveryFillPatternPutsTheLayersOwnPixels) {
+  DrawEveryFill();
+  const shot::Image window = Screen(0, 0, 700, 160);
+  CloseGraph();
+  ClearModes();
+  RegisterMode(CanvasMode());
+  Canvas.assign(1280 * 1024, 0);
+  Open();
+  ASSERT_EQ(GraphResult(), 0);
+  DrawEveryFill();
+  ClearModes();
+  RegisterX11Modes();
+  // Inside each patterned bar; GL leaves out the last pixel of a line, so a
+  // plain bar (patterns 0 and 1) ends one short, where a hatch row does not.
+  for (int p = 0; p <= 12; ++p) {
+    const int left = 22 + p * 51, right = left + (p <= 1 ? 38 : 39);
+    for (int y = 103; y <= 137 - p; ++y) {
+      for (int x = left; x <= right; ++x) {
+        const uint16_t want = Canvas[static_cast<size_t>(y * 1280 + x)];
+        ASSERT_TRUE(IsColour(window.At(x, y), kStandard[want]))
+            << "pattern " << p << " at (" << x << "," << y << ")";
+      }
+    }
+  }
+}
+
 // ---- Ellipses ---------------------------------------------------------------------
 TEST_F(X11Window, FillEllipsePatternZeroIsADiscInTheCurrentColour) {
   SetColor(14);
