@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -38,12 +37,17 @@ int16_t Wrap16(int32_t v) { return static_cast<int16_t>(v); }
 
 // ---- defaults for the pixel-level entries: no mode, nowhere to draw ----
 
+// How the drawing layer fails: InitGraph and the drawing state record a
+// last-error code and never stop the program; only a drawing that reaches a
+// pixel with no mode, an OpenGL library that cannot be loaded and a display
+// that cannot be opened end it, each through the console's fatal path (the
+// terminal restored, one line, GraphFailureStatus). The first two lines read
+// as they have always read, without the "zalpomet: " prefix. A window whose
+// connection dies is the one exception: Xlib's handler writes its line and
+// leaves with _exit, since nothing may touch the dead connection again.
 [[noreturn]] void NotInGraphicsMode() {
-  ConsoleRestore();
-  std::fputs("Error: Not in graphics mode (use InitGraph and test GraphResult afterwards)\n",
-             stderr);
-  std::fflush(stderr);
-  std::exit(1);
+  FatalLine(GraphFailureStatus,
+            "Error: Not in graphics mode (use InitGraph and test GraphResult afterwards)");
 }
 
 void NoPlotPixel(int16_t, int16_t, uint16_t) { NotInGraphicsMode(); }

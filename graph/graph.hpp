@@ -12,6 +12,10 @@
 // The row-fill operation handed to DrawEllipse as its fill request.
 using FillRowFn = void (*)(int16_t x1, int16_t x2, int16_t y);
 
+// The exit status of the drawing layer's fatal failures: a drawing with no
+// mode, libraries that cannot be loaded, no X display.
+inline constexpr int GraphFailureStatus = 1;
+
 // The on/off pattern of a solid line, every pixel on.
 inline constexpr uint16_t SolidLine = 0xFFFF;
 
