@@ -128,7 +128,7 @@ void GenericDrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t 
 
 void GenericClearWindow() {
   for (int32_t y = 0; y <= MaxY; ++y) {
-    for (int32_t x = 0; x <= MaxX; ++x) Device.plotPixel(Wrap16(x), Wrap16(y), 0);
+    for (int32_t x = 0; x <= MaxX; ++x) Device.plotPixel(Wrap16(x), Wrap16(y), Black);
   }
 }
 
@@ -211,12 +211,12 @@ void SetStartupState() {
 void StartMode(int16_t driver, int16_t mode) {
   const DisplayMode* found = FindMode(driver, mode);
   if (found == nullptr) {
-    Graph.lastError = -10;
+    Graph.lastError = InvalidModeError;
     return;
   }
   ResetDevice();
   if (!HasRequiredEntries(found->device)) {
-    Graph.lastError = -10;
+    Graph.lastError = InvalidModeError;
     return;
   }
   TakeDeviceEntries(found->device);
@@ -233,8 +233,8 @@ void StartMode(int16_t driver, int16_t mode) {
     return;
   }
   SetStartupState();
-  const auto& black = DefaultPalette[0];
-  Device.setPalette(0, black[0], black[1], black[2]);
+  const auto& black = DefaultPalette[Black];
+  Device.setPalette(Black, black[0], black[1], black[2]);
   // Opening a window takes tens of milliseconds (a new X connection and GL
   // context); the first frame drawn in it must not count them as its own.
   RestartPace();
@@ -253,7 +253,7 @@ void LayerCircle(int16_t x, int16_t y, uint16_t radius) {
                           ? radius
                           : static_cast<uint32_t>(radius) * Graph.xAspect / Graph.yAspect;
   const uint16_t savedMode = Graph.writeMode;
-  if (Graph.thickness == 1) Graph.writeMode = 0;
+  if (Graph.thickness == 1) Graph.writeMode = CopyPut;
   Device.drawEllipse(x, y, radius, static_cast<uint16_t>(ry), 0, 360, nullptr);
   Graph.writeMode = savedMode;
 }
@@ -261,7 +261,7 @@ void LayerCircle(int16_t x, int16_t y, uint16_t radius) {
 void LayerOutTextXY(int16_t x, int16_t y, std::string_view text) {
   if (text.size() > 255) text = text.substr(0, 255);
   const uint16_t savedMode = Graph.writeMode;
-  Graph.writeMode = 0;
+  Graph.writeMode = CopyPut;
   for (size_t i = 0; i < text.size(); ++i) {
     const auto& glyph = Font8x8[static_cast<uint8_t>(text[i])];
     const int32_t left = x + 8 * static_cast<int32_t>(i);
@@ -347,7 +347,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view path) {
       if (!ClassOf(c)->modes.empty()) chosen = c;
     }
     if (chosen == 0) {
-      Graph.lastError = -2;
+      Graph.lastError = NotDetectedError;
       return;
     }
     driver = chosen;
@@ -355,7 +355,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view path) {
     Graph.lastError = 0;
   } else {
     if (FindMode(driver, mode) == nullptr) {
-      Graph.lastError = -10;
+      Graph.lastError = InvalidModeError;
       return;
     }
     // An unread error of an earlier call must not make this start-up fail.
@@ -427,7 +427,7 @@ uint8_t FillPatternRow(uint16_t pattern, int32_t y) {
 
 void SetFillStyle(uint16_t pattern, uint16_t colour) {
   if (pattern > 12 || colour > static_cast<uint32_t>(MaxColor - 1)) {
-    Graph.lastError = -11;
+    Graph.lastError = GraphicsError;
     return;
   }
   Graph.fillPattern = pattern;
@@ -436,7 +436,7 @@ void SetFillStyle(uint16_t pattern, uint16_t colour) {
 
 void SetLineStyle(uint16_t style, uint16_t pattern, uint16_t thickness) {
   if (style > 4 || (thickness != 1 && thickness != 3)) {
-    Graph.lastError = -11;
+    Graph.lastError = GraphicsError;
     return;
   }
   // Devices draw by Graph.linePattern, never by the style number.
@@ -469,7 +469,7 @@ void Rectangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
 void Bar(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
   const GraphState saved = Graph;
   if (y1 > y2) std::swap(y1, y2);
-  Graph.writeMode = 0;
+  Graph.writeMode = CopyPut;
   Graph.lineStyle = 0;
   Graph.linePattern = SolidLine;
   Graph.thickness = 1;

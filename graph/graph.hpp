@@ -16,6 +16,13 @@ using FillRowFn = void (*)(int16_t x1, int16_t x2, int16_t y);
 // mode, libraries that cannot be loaded, no X display.
 inline constexpr int GraphFailureStatus = 1;
 
+// Last-error codes the layer and its devices set (GraphErrorMsg has all).
+inline constexpr int16_t NotDetectedError = -2;  // detection found no mode
+inline constexpr int16_t InvalidModeError = -10;
+inline constexpr int16_t GraphicsError = -11;
+// Write mode 0, the one the layer draws bars, circles and text in.
+inline constexpr uint16_t CopyPut = 0;
+
 // The on/off pattern of a solid line, every pixel on.
 inline constexpr uint16_t SolidLine = 0xFFFF;
 

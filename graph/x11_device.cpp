@@ -28,7 +28,7 @@ void ClearWindow() {
   EndBatch();
   if (Context == nullptr) return;
   gl::Viewport(0, 0, MaxX + 1, MaxY + 1);
-  const auto& black = Palette.at(0);
+  const auto& black = Palette.at(Black);
   gl::ClearColor(static_cast<float>(black[0]) / 255.0f, static_cast<float>(black[1]) / 255.0f,
                  static_cast<float>(black[2]) / 255.0f, 1.0f);
   gl::Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -242,14 +242,14 @@ void TearDown() {
 void GiveUp(const std::string& cause) {
   TearDown();
   Report(cause);
-  Graph.lastError = -11;
+  Graph.lastError = GraphicsError;
 }
 
 }  // namespace
 
 void OpenMode() {
   if (WindowOpen) {
-    Graph.lastError = -11;
+    Graph.lastError = GraphicsError;
     return;
   }
   if (const char* missing = MissingGLEntry()) {
