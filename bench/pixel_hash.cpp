@@ -162,8 +162,10 @@ void Page() {
   }
   SetLineStyle(0, 0, 1);
   Delay(1);
+  // One picture per pattern, so that a change shows in its own frame alone.
   Graph.userFill = {0x55, 0xAA, 0x0F, 0xF0, 0x33, 0xCC, 0x81, 0x7E};
   for (uint16_t pattern = 0; pattern <= 12; ++pattern) {
+    ClearDevice();
     SetFillStyle(pattern, static_cast<uint16_t>(pattern + 1));
     const auto x = static_cast<int16_t>(20 + pattern * 95);
     Bar(x, 440, static_cast<int16_t>(x + 80), 560);
@@ -172,6 +174,7 @@ void Page() {
     Delay(1);
   }
   // Every glyph of the font, a row of 32 in each of the colours 1..8.
+  ClearDevice();
   for (int row = 0; row < 8; ++row) {
     std::string text;
     for (int c = 0; c < 32; ++c) text += static_cast<char>(row * 32 + c);
