@@ -22,6 +22,10 @@ void ConsoleRestore();
 // cause of a failure whose consequence comes later. On the game's raw
 // terminal the line starts at column 1 and ends in a carriage return too.
 void Report(std::string_view what);
+// Fatal for a line that must read exactly as it stands, without the prefix
+// (the drawing layer's not-in-graphics-mode line, a library that cannot be
+// loaded): the same restore, the line and its line end, the exit.
+[[noreturn]] void FatalLine(int status, std::string_view line);
 
 // Called before the program sleeps, waits for, polls or reads a key, or writes
 // to the terminal, so that whatever the window has drawn is on the screen by

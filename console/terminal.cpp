@@ -250,11 +250,12 @@ void WriteToStderr(std::string_view bytes) {
 }  // namespace
 
 void Fatal(int status, std::string_view what) {
+  FatalLine(status, std::string("zalpomet: ").append(what));
+}
+
+void FatalLine(int status, std::string_view line) {
   ConsoleRestore();
-  std::string line = "zalpomet: ";
-  line.append(what);
-  line += '\n';
-  WriteToStderr(line);
+  WriteToStderr(std::string(line) + '\n');
   std::exit(status);
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -38,12 +37,17 @@ int16_t Wrap16(int32_t v) { return static_cast<int16_t>(v); }
 
 // ---- defaults for the pixel-level entries: no mode, nowhere to draw ----
 
+// How the drawing layer fails: InitGraph and the drawing state record a
+// last-error code and never stop the program; only a drawing that reaches a
+// pixel with no mode, an OpenGL library that cannot be loaded and a display
+// that cannot be opened end it, each through the console's fatal path (the
+// terminal restored, one line, GraphFailureStatus). The first two lines read
+// as they have always read, without the "zalpomet: " prefix. A window whose
+// connection dies is the one exception: Xlib's handler writes its line and
+// leaves with _exit, since nothing may touch the dead connection again.
 [[noreturn]] void NotInGraphicsMode() {
-  ConsoleRestore();
-  std::fputs("Error: Not in graphics mode (use InitGraph and test GraphResult afterwards)\n",
-             stderr);
-  std::fflush(stderr);
-  std::exit(1);
+  FatalLine(GraphFailureStatus,
+            "Error: Not in graphics mode (use InitGraph and test GraphResult afterwards)");
 }
 
 void NoPlotPixel(int16_t, int16_t, uint16_t) { NotInGraphicsMode(); }
@@ -81,34 +85,10 @@ void GenericLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
 void GenericHorizontalLine(int16_t x1, int16_t x2, int16_t y) { Device.line(x1, y, x2, y); }
 void GenericVerticalLine(int16_t x, int16_t y1, int16_t y2) { Device.line(x, y1, x, y2); }
 
-// Hatch patterns 2..11, one byte per row, bit 7 leftmost; 0, 1 and 12 are
-// handled by rule (empty, solid, the user's pattern).
-constexpr std::array<std::array<uint8_t, 8>, 10> kHatches{{
-    {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},  // 2 horizontal lines
-    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // 3 thin slashes
-    {0x03, 0x06, 0x0C, 0x18, 0x30, 0x60, 0xC0, 0x81},  // 4 thick slashes
-    {0xC0, 0x60, 0x30, 0x18, 0x0C, 0x06, 0x03, 0x81},  // 5 thick backslashes
-    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // 6 thin backslashes
-    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},  // 7 square grid
-    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // 8 diagonal cross
-    {0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F},  // 9 interleaved bricks
-    {0x80, 0x00, 0x08, 0x00, 0x80, 0x00, 0x08, 0x00},  // 10 sparse dots
-    {0x88, 0x00, 0x22, 0x00, 0x88, 0x00, 0x22, 0x00},  // 11 dense dots
-}};
-
-uint8_t PatternRow(uint16_t pattern, int32_t y) {
-  const auto row = static_cast<size_t>(y & 7);
-  if (pattern == 0) return 0x00;
-  if (pattern == 1) return 0xFF;
-  if (pattern == 12) return Graph.userFill[row];
-  if (pattern < 12) return kHatches[pattern - 2u][row];
-  return 0x00;
-}
-
 // Set pattern bits take the fill colour, clear ones the background colour.
 void GenericFillRow(int16_t x1, int16_t x2, int16_t y) {
   if (x1 > x2) std::swap(x1, x2);
-  const uint8_t bits = PatternRow(Graph.fillPattern, y);
+  const uint8_t bits = FillPatternRow(Graph.fillPattern, y);
   for (int32_t x = x1; x <= x2; ++x) {
     const bool set = bits & (0x80u >> (x & 7));
     Device.plotPixel(Wrap16(x), y, set ? Graph.fillColour : Graph.background);
@@ -148,7 +128,7 @@ void GenericDrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t 
 
 void GenericClearWindow() {
   for (int32_t y = 0; y <= MaxY; ++y) {
-    for (int32_t x = 0; x <= MaxX; ++x) Device.plotPixel(Wrap16(x), Wrap16(y), 0);
+    for (int32_t x = 0; x <= MaxX; ++x) Device.plotPixel(Wrap16(x), Wrap16(y), Black);
   }
 }
 
@@ -231,12 +211,12 @@ void SetStartupState() {
 void StartMode(int16_t driver, int16_t mode) {
   const DisplayMode* found = FindMode(driver, mode);
   if (found == nullptr) {
-    Graph.lastError = -10;
+    Graph.lastError = InvalidModeError;
     return;
   }
   ResetDevice();
   if (!HasRequiredEntries(found->device)) {
-    Graph.lastError = -10;
+    Graph.lastError = InvalidModeError;
     return;
   }
   TakeDeviceEntries(found->device);
@@ -253,8 +233,8 @@ void StartMode(int16_t driver, int16_t mode) {
     return;
   }
   SetStartupState();
-  const auto& black = DefaultPalette[0];
-  Device.setPalette(0, black[0], black[1], black[2]);
+  const auto& black = DefaultPalette[Black];
+  Device.setPalette(Black, black[0], black[1], black[2]);
   // Opening a window takes tens of milliseconds (a new X connection and GL
   // context); the first frame drawn in it must not count them as its own.
   RestartPace();
@@ -273,7 +253,7 @@ void LayerCircle(int16_t x, int16_t y, uint16_t radius) {
                           ? radius
                           : static_cast<uint32_t>(radius) * Graph.xAspect / Graph.yAspect;
   const uint16_t savedMode = Graph.writeMode;
-  if (Graph.thickness == 1) Graph.writeMode = 0;
+  if (Graph.thickness == 1) Graph.writeMode = CopyPut;
   Device.drawEllipse(x, y, radius, static_cast<uint16_t>(ry), 0, 360, nullptr);
   Graph.writeMode = savedMode;
 }
@@ -281,7 +261,7 @@ void LayerCircle(int16_t x, int16_t y, uint16_t radius) {
 void LayerOutTextXY(int16_t x, int16_t y, std::string_view text) {
   if (text.size() > 255) text = text.substr(0, 255);
   const uint16_t savedMode = Graph.writeMode;
-  Graph.writeMode = 0;
+  Graph.writeMode = CopyPut;
   for (size_t i = 0; i < text.size(); ++i) {
     const auto& glyph = Font8x8[static_cast<uint8_t>(text[i])];
     const int32_t left = x + 8 * static_cast<int32_t>(i);
@@ -367,7 +347,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view path) {
       if (!ClassOf(c)->modes.empty()) chosen = c;
     }
     if (chosen == 0) {
-      Graph.lastError = -2;
+      Graph.lastError = NotDetectedError;
       return;
     }
     driver = chosen;
@@ -375,7 +355,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view path) {
     Graph.lastError = 0;
   } else {
     if (FindMode(driver, mode) == nullptr) {
-      Graph.lastError = -10;
+      Graph.lastError = InvalidModeError;
       return;
     }
     // An unread error of an earlier call must not make this start-up fail.
@@ -416,9 +396,38 @@ int16_t GetMaxY() { return static_cast<int16_t>(MaxY); }
 
 void SetColor(uint16_t colour) { Graph.colour = colour; }
 
+// Hatch patterns 2..11, one byte per row, bit 7 leftmost; 0, 1 and 12 are
+// handled by rule (empty, solid, the user's pattern). The only copy: the
+// window device fills by these rows too, so every device shows one hatch.
+namespace {
+
+constexpr std::array<std::array<uint8_t, 8>, 10> kHatches{{
+    {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},  // 2 horizontal lines
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // 3 thin slashes
+    {0x03, 0x06, 0x0C, 0x18, 0x30, 0x60, 0xC0, 0x81},  // 4 thick slashes
+    {0xC0, 0x60, 0x30, 0x18, 0x0C, 0x06, 0x03, 0x81},  // 5 thick backslashes
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // 6 thin backslashes
+    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},  // 7 square grid
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // 8 diagonal cross
+    {0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F, 0xF0, 0x0F},  // 9 interleaved bricks
+    {0x80, 0x00, 0x08, 0x00, 0x80, 0x00, 0x08, 0x00},  // 10 sparse dots
+    {0x88, 0x00, 0x22, 0x00, 0x88, 0x00, 0x22, 0x00},  // 11 dense dots
+}};
+
+}  // namespace
+
+uint8_t FillPatternRow(uint16_t pattern, int32_t y) {
+  const auto row = static_cast<size_t>(y & 7);
+  if (pattern == 0) return 0x00;
+  if (pattern == 1) return 0xFF;
+  if (pattern == 12) return Graph.userFill[row];
+  if (pattern < 12) return kHatches[pattern - 2u][row];
+  return 0x00;
+}
+
 void SetFillStyle(uint16_t pattern, uint16_t colour) {
   if (pattern > 12 || colour > static_cast<uint32_t>(MaxColor - 1)) {
-    Graph.lastError = -11;
+    Graph.lastError = GraphicsError;
     return;
   }
   Graph.fillPattern = pattern;
@@ -427,10 +436,11 @@ void SetFillStyle(uint16_t pattern, uint16_t colour) {
 
 void SetLineStyle(uint16_t style, uint16_t pattern, uint16_t thickness) {
   if (style > 4 || (thickness != 1 && thickness != 3)) {
-    Graph.lastError = -11;
+    Graph.lastError = GraphicsError;
     return;
   }
-  static constexpr std::array<uint16_t, 4> kPatterns{0xFFFF, 0xCCCC, 0xFC78, 0xF8F8};
+  // Devices draw by Graph.linePattern, never by the style number.
+  static constexpr std::array<uint16_t, 4> kPatterns{SolidLine, 0xCCCC, 0xFC78, 0xF8F8};
   Graph.thickness = thickness;
   Graph.lineStyle = style;
   Graph.linePattern = style == 4 ? pattern : kPatterns[style];
@@ -459,9 +469,9 @@ void Rectangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
 void Bar(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
   const GraphState saved = Graph;
   if (y1 > y2) std::swap(y1, y2);
-  Graph.writeMode = 0;
+  Graph.writeMode = CopyPut;
   Graph.lineStyle = 0;
-  Graph.linePattern = 0xFFFF;
+  Graph.linePattern = SolidLine;
   Graph.thickness = 1;
   Graph.colour = Graph.fillPattern == 0 ? Graph.background : Graph.fillColour;
   const bool plain = Graph.fillPattern <= 1;

@@ -12,6 +12,20 @@
 // The row-fill operation handed to DrawEllipse as its fill request.
 using FillRowFn = void (*)(int16_t x1, int16_t x2, int16_t y);
 
+// The exit status of the drawing layer's fatal failures: a drawing with no
+// mode, libraries that cannot be loaded, no X display.
+inline constexpr int GraphFailureStatus = 1;
+
+// Last-error codes the layer and its devices set (GraphErrorMsg has all).
+inline constexpr int16_t NotDetectedError = -2;  // detection found no mode
+inline constexpr int16_t InvalidModeError = -10;
+inline constexpr int16_t GraphicsError = -11;
+// Write mode 0, the one the layer draws bars, circles and text in.
+inline constexpr uint16_t CopyPut = 0;
+
+// The on/off pattern of a solid line, every pixel on.
+inline constexpr uint16_t SolidLine = 0xFFFF;
+
 struct GraphDevice {
   void (*plotPixel)(int16_t x, int16_t y, uint16_t colour) = nullptr;
   void (*putPixel)(int16_t x, int16_t y) = nullptr;  // current colour and write mode
@@ -58,7 +72,7 @@ struct GraphState {
   uint16_t fillColour = 255;
   std::array<uint8_t, 8> userFill{255, 255, 255, 255, 255, 255, 255, 255};
   uint16_t lineStyle = 0;
-  uint16_t linePattern = 0xFFFF;
+  uint16_t linePattern = SolidLine;  // what devices draw by
   uint16_t thickness = 1;
   uint16_t writeMode = 0;
   Viewport viewport;
@@ -68,6 +82,24 @@ struct GraphState {
   int16_t lastError = 0;
   bool active = false;
 };
+
+// The 16 standard colours, the palette indices the game draws with.
+constexpr uint16_t Black = 0;
+constexpr uint16_t Blue = 1;
+constexpr uint16_t Green = 2;
+constexpr uint16_t Cyan = 3;
+constexpr uint16_t Red = 4;
+constexpr uint16_t Magenta = 5;
+constexpr uint16_t Brown = 6;
+constexpr uint16_t LightGray = 7;
+constexpr uint16_t DarkGray = 8;
+constexpr uint16_t LightBlue = 9;
+constexpr uint16_t LightGreen = 10;
+constexpr uint16_t LightCyan = 11;
+constexpr uint16_t LightRed = 12;
+constexpr uint16_t LightMagenta = 13;
+constexpr uint16_t Yellow = 14;
+constexpr uint16_t White = 15;
 
 // Drawing state and device table of the layer; devices read them.
 extern GraphState Graph;
@@ -96,6 +128,10 @@ const std::vector<DisplayMode>& ClassModes(int16_t colourClass);
 extern std::string GraphPath;
 // Direct-colour flag of the started mode.
 extern uint8_t DirectColour;
+// Row y (taken mod 8) of a fill pattern, bit 7 the leftmost of every eight
+// columns: 0 empty, 1 solid, 2..11 the hatches, 12 the user's pattern, none
+// beyond. Every device fills by these rows.
+uint8_t FillPatternRow(uint16_t pattern, int32_t y);
 // The layer's row-fill operation: FillEllipse hands it to DrawEllipse as its
 // fill request; it fills through the device's FillRow entry.
 void LayerFillRow(int16_t x1, int16_t x2, int16_t y);

@@ -4,10 +4,11 @@
 #include <dlfcn.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "console/console.hpp"
+#include "graph/graph.hpp"
 #include "graph/x11_device.hpp"
 #include "graph/x11_gl.hpp"
 
@@ -67,12 +68,12 @@ static_assert(sizeof(void*) == sizeof(void (*)()), "dlsym results must fit a fun
 
 void* LookUpInGL(const char* name) { return dlsym(GLHandle, name); }
 
-// The terminal is still untouched here, so a plain line and exit are enough.
+// The drawing layer's fatal path (see graph.cpp); the line keeps its old
+// words, with no prefix.
 [[noreturn]] void LoadFailure(const char* what, const char* library) {
   const char* cause = dlerror();
-  std::fprintf(stderr, "Could not load %s from %s: %s\n", what, library,
-               cause != nullptr ? cause : "unknown error");
-  std::exit(1);
+  FatalLine(GraphFailureStatus, std::string("Could not load ") + what + " from " + library + ": " +
+                                    (cause != nullptr ? cause : "unknown error"));
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ TEST_F(RecordingTest, FillEllipsePassesTheRowFillAndTheFillStyle) {
 
 // ---- bars ----
 
-TEST_F(RecordingTest, BarFillsRowsInOrderWhateverTheYOrder) {
+TEST_F(RecordingTest, BarFillsRowsInOrderWhateverTheYOrderAndKeepsTheXOrder) {
   Bar(5, 30, 8, 28);
   const Calls swapped = rec::Calls();
   rec::Clear();
@@ -143,13 +143,15 @@ TEST_F(RecordingTest, BarFillsRowsInOrderWhateverTheYOrder) {
   rec::AddBar(expected, 5, 28, 8, 30, 255);
   EXPECT_EQ(rec::Calls(), expected);
   EXPECT_EQ(swapped, expected);
-}
-
-TEST_F(RecordingTest, BarKeepsXOrder) {
+  rec::Clear();
   Bar(8, 3, 5, 3);
   EXPECT_EQ(rec::Calls(), Calls{LineCall(8, 3, 5, 3, 255)});
 }
 
+GraphState StateSeen;
+void CaptureRow(int16_t, int16_t, int16_t) { StateSeen = Graph; }
+
+// Rows are solid thin lines in copy mode; the caller's state comes back.
 TEST_F(RecordingTest, BarWithEmptyPatternPaintsBackgroundAndRestoresTheState) {
   SetFillStyle(0, 15);
   SetColor(14);
@@ -162,15 +164,7 @@ TEST_F(RecordingTest, BarWithEmptyPatternPaintsBackgroundAndRestoresTheState) {
   EXPECT_EQ(Graph.linePattern, 0x1234);
   EXPECT_EQ(Graph.thickness, 3);
   EXPECT_EQ(Graph.writeMode, 1);
-}
-
-GraphState StateSeen;
-void CaptureRow(int16_t, int16_t, int16_t) { StateSeen = Graph; }
-
-TEST_F(RecordingTest, BarRowsAreSolidThinCopyLines) {
   Device.horizontalLine = CaptureRow;
-  SetLineStyle(1, 0, 3);
-  Graph.writeMode = 2;
   Bar(0, 0, 1, 0);
   EXPECT_EQ(StateSeen.writeMode, 0);
   EXPECT_EQ(StateSeen.lineStyle, 0);
@@ -192,7 +186,7 @@ TEST_F(RecordingTest, BarWithHatchPatternUsesFillRow) {
 
 // ---- text ----
 
-TEST_F(RecordingTest, OutTextStaysInsideItsCells) {
+TEST_F(RecordingTest, OutTextStaysInsideItsCellsAndTakesAtMost255Bytes) {
   OutTextXY(10, 20, "f - ");
   ASSERT_FALSE(rec::Calls().empty());
   for (const rec::Call& call : rec::Calls()) {
@@ -200,6 +194,9 @@ TEST_F(RecordingTest, OutTextStaysInsideItsCells) {
     EXPECT_TRUE(call.a >= 10 && call.a <= 41 && call.b >= 20 && call.b <= 27) << call;
     EXPECT_EQ(call.colour, 15);
   }
+  rec::Clear();
+  OutTextXY(0, 0, std::string(300, '#'));
+  for (const rec::Call& call : rec::Calls()) ASSERT_LT(call.a, 255 * 8) << call;
 }
 
 TEST_F(RecordingTest, OutTextDrawsBytesNotUtf8Characters) {
@@ -223,11 +220,6 @@ TEST_F(RecordingTest, OutTextUsesCopyModeAndKeepsThePosition) {
   EXPECT_EQ(PixelModeSeen, 0);
   EXPECT_EQ(Graph.writeMode, 1);
   EXPECT_EQ(Graph.curX, 3);
-}
-
-TEST_F(RecordingTest, OutTextTakesAtMost255Bytes) {
-  OutTextXY(0, 0, std::string(300, '#'));
-  for (const rec::Call& call : rec::Calls()) ASSERT_LT(call.a, 255 * 8) << call;
 }
 
 // ---- clearing ----
@@ -528,17 +520,6 @@ TEST(GenericEntries, LinesFollowBresenhamAndTheLinePattern) {
   SetLineStyle(1, 0, 1);  // 0xCCCC: two on, two off
   Line(0, 5, 6, 5);
   EXPECT_EQ(Probe, (Lines{"P 0,5 15", "P 1,5 15", "P 4,5 15", "P 5,5 15"}));
-}
-
-TEST(GenericEntries, SolidBarAndEmptyFillRow) {
-  StartProbe(99, 99);
-  SetFillStyle(1, 4);
-  Bar(2, 1, 3, 2);
-  EXPECT_EQ(Probe, (Lines{"P 2,1 4", "P 3,1 4", "P 2,2 4", "P 3,2 4"}));
-  Probe.clear();
-  SetFillStyle(0, 4);
-  LayerFillRow(3, 1, 0);
-  EXPECT_EQ(Probe, (Lines{"P 1,0 0", "P 2,0 0", "P 3,0 0"}));
 }
 
 TEST(GenericEntries, ClearWindowPaintsEveryPixelInColourZero) {

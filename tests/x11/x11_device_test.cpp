@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "console/console.hpp"
 #include "graph/graph.hpp"
@@ -112,11 +114,7 @@ TEST_F(X11Window, PlainWindowAtTheOriginInTheModeSize) {
   EXPECT_EQ(hints->flags, InputHint);
   EXPECT_EQ(hints->input, False);
   XFree(hints);
-}
-
-TEST_F(X11Window, OpensBlack) {
-  const shot::Image image = Screen(0, 0, 1280, 1024);
-  for (const Rgb& p : image.pixels) ASSERT_EQ(p, kBlack);
+  for (const Rgb& p : Screen(0, 0, 1280, 1024).pixels) ASSERT_EQ(p, kBlack) << "opens black";
 }
 
 // ---- Lines and colours ---------------------------------------------------------
@@ -185,16 +183,7 @@ TEST_F(X11Window, NewWindowSendsItsFirstColourEvenWhenTheIndexRepeats) {
   }
 }
 
-TEST_F(X11Window, PaletteWriteOfTheCachedEntryTakesEffect) {
-  SetColor(4);
-  Line(0, 300, 300, 300);
-  Device.setPalette(4, 0, 0, 252);
-  Line(0, 310, 300, 310);
-  EXPECT_TRUE(IsColour(Pixel(150, 300), kRed));
-  EXPECT_TRUE(IsColour(Pixel(150, 310), Rgb{0, 0, 252}));
-}
-
-TEST_F(X11Window, PaletteEntriesAndPixelsReadBack) {
+TEST_F(X11Window, PaletteEntriesAndPixelsReadBackAndWritesTakeEffect) {
   uint16_t r = 999, g = 999, b = 999;
   Device.getPalette(14, r, g, b);
   EXPECT_EQ((std::array{r, g, b}), (std::array<uint16_t, 3>{252, 252, 84}));
@@ -211,6 +200,13 @@ TEST_F(X11Window, PaletteEntriesAndPixelsReadBack) {
   Bar(400, 400, 440, 440);
   EXPECT_EQ(Device.getPixel(420, 420), 12);
   EXPECT_EQ(Device.getPixel(460, 420), 0);
+  // A write to the entry of the colour in use takes effect at once.
+  SetColor(4);
+  Line(0, 300, 300, 300);
+  Device.setPalette(4, 0, 0, 252);
+  Line(0, 310, 300, 310);
+  EXPECT_TRUE(IsColour(Pixel(150, 300), kRed));
+  EXPECT_TRUE(IsColour(Pixel(150, 310), Rgb{0, 0, 252}));
 }
 
 // Lines and points are sent to GL in runs; whatever comes between two of
@@ -232,6 +228,7 @@ TEST_F(X11Window, StateBetweenRunsOfLinesActsFromItsPlaceOn) {
   Line(100, 340, 300, 340);
   Graph.writeMode = 0;
   Device.plotPixel(100, 350, 14);
+  Line(110, 350, 300, 350);  // the current colour again, after the pixel's own
   SetFillStyle(1, 4);
   FillEllipse(200, 360, 3, 3);
   Line(100, 370, 300, 370);
@@ -245,53 +242,89 @@ TEST_F(X11Window, StateBetweenRunsOfLinesActsFromItsPlaceOn) {
   EXPECT_FALSE(Near(Pixel(200, 329), kWhite) || Near(Pixel(200, 331), kWhite)) << "thin again";
   EXPECT_TRUE(IsColour(Pixel(200, 340), kBlack)) << "xor twice";
   EXPECT_TRUE(IsColour(Pixel(100, 350), kYellow));
+  EXPECT_TRUE(IsColour(Pixel(200, 350), kWhite));
   EXPECT_TRUE(IsColour(Pixel(200, 360), kRed)) << "disc between runs";
   EXPECT_TRUE(IsColour(Pixel(200, 370), kWhite));
 }
 
+// ---- Fills: the window and the layer's own pixel-by-pixel fill agree -----------
+std::vector<uint16_t> Canvas;  // palette index of every pixel of the canvas mode
+
+// Every pattern over a white bar, to show unset bits; 12 gets a pattern of its own.
+void DrawEveryFill() {
+  Graph.userFill = {0x55, 0xAA, 0x0F, 0xF0, 0x33, 0xCC, 0x81, 0x7E};
+  for (uint16_t p = 0; p <= 12; ++p) {
+    const auto x = static_cast<int16_t>(20 + p * 51);
+    SetFillStyle(1, 15);
+    Bar(x, 100, static_cast<int16_t>(x + 44), 140);
+    SetFillStyle(p, static_cast<uint16_t>(p + 1));
+    Bar(static_cast<int16_t>(x + 2), static_cast<int16_t>(137 - p), static_cast<int16_t>(x + 41), 103);
+  }
+}
+
+TEST_F(X11Window, EveryFillPatternPutsTheLayersOwnPixels) {
+  DrawEveryFill();
+  const shot::Image window = Screen(0, 0, 700, 160);
+  // The same on a mode of only the required entries, so that the layer's
+  // generic lines and fills draw it pixel by pixel.
+  CloseGraph();
+  ClearModes();
+  DisplayMode canvas;
+  canvas.colours = canvas.paletteSize = 256;
+  canvas.maxX = 1279;
+  canvas.maxY = 1023;
+  canvas.device = GraphDevice{
+      .plotPixel = [](int16_t x, int16_t y, uint16_t c) { Canvas.at(y * 1280u + x) = c; },
+      .putPixel = [](int16_t, int16_t) {},
+      .getPixel = [](int16_t, int16_t) -> uint16_t { return 0; },
+      .setPalette = [](uint16_t, uint16_t, uint16_t, uint16_t) {},
+      .getPalette = [](uint16_t, uint16_t&, uint16_t&, uint16_t&) {}};
+  RegisterMode(canvas);
+  Canvas.assign(1280 * 1024, 0);
+  Open();
+  DrawEveryFill();
+  ClearModes();
+  RegisterX11Modes();
+  // Inside each patterned bar; GL leaves out the last pixel of a line, so a
+  // plain bar (patterns 0 and 1) ends one short, where a hatch row does not.
+  for (int p = 0; p <= 12; ++p) {
+    const int left = 22 + p * 51, right = left + (p <= 1 ? 38 : 39);
+    for (int y = 103; y <= 137 - p; ++y) {
+      for (int x = left; x <= right; ++x) {
+        ASSERT_TRUE(IsColour(window.At(x, y), kStandard[Canvas[y * 1280u + x]]))
+            << "pattern " << p << " at (" << x << "," << y << ")";
+      }
+    }
+  }
+}
+
 // ---- Ellipses ---------------------------------------------------------------------
-TEST_F(X11Window, FillEllipsePatternZeroIsADiscInTheCurrentColour) {
-  SetColor(14);
-  SetFillStyle(0, 2);
-  FillEllipse(200, 300, 40, 25);
-  const shot::Image image = Screen(150, 260, 101, 81);  // (x - 150, y - 260)
-  EXPECT_TRUE(IsColour(image.At(50, 40), kYellow)) << "centre";
-  EXPECT_TRUE(IsColour(image.At(50 + 30, 40), kYellow)) << "inside, right";
-  EXPECT_TRUE(IsColour(image.At(50, 40 - 18), kYellow)) << "inside, top";
-  EXPECT_EQ(image.At(50 + 45, 40), kBlack) << "outside, right";
-  EXPECT_EQ(image.At(50, 40 - 30), kBlack) << "outside, top";
-  for (const Rgb& p : image.pixels) ASSERT_FALSE(IsColour(p, kStandard[2])) << "no fill colour";
+// Pattern 0 paints the disc in the current colour, 1 in the fill colour;
+// either way the outline is in the current colour.
+TEST_F(X11Window, FillEllipseFillsByPatternAndOutlinesInTheCurrentColour) {
+  const std::tuple<int, int, Rgb> cases[] = {{0, 14, kYellow}, {1, 15, kGreen}};
+  for (const auto& [pattern, current, inside] : cases) {
+    SetColor(static_cast<uint16_t>(current));
+    SetFillStyle(static_cast<uint16_t>(pattern), 2);
+    FillEllipse(200, 300, 40, 25);
+    EXPECT_EQ(Graph.colour, current);
+    const shot::Image image = Screen(150, 260, 101, 81);  // (x - 150, y - 260)
+    EXPECT_TRUE(IsColour(image.At(50, 40), inside)) << "centre, pattern " << pattern;
+    EXPECT_TRUE(IsColour(image.At(50 + 30, 40), inside)) << "inside, right";
+    EXPECT_TRUE(IsColour(image.At(50, 40 - 18), inside)) << "inside, top";
+    // The outline passes within a pixel of (x + rx, y), (x, y - ry), (x - rx, y).
+    EXPECT_TRUE(ColourAround(image, 50 + 40, 40, kStandard[current])) << "outline, right";
+    EXPECT_TRUE(ColourAround(image, 50, 40 - 25, kStandard[current])) << "outline, top";
+    EXPECT_TRUE(ColourAround(image, 50 - 40, 40, kStandard[current])) << "outline, left";
+    EXPECT_EQ(image.At(50 + 45, 40), kBlack) << "outside, right";
+    EXPECT_EQ(image.At(50, 40 - 30), kBlack) << "outside, top";
+    ClearDevice();
+  }
 }
 
-TEST_F(X11Window, FillEllipsePatternOneFillsInTheFillColourOutlinedInTheCurrent) {
-  SetColor(15);
-  SetFillStyle(1, 2);
-  FillEllipse(400, 300, 40, 25);
-  EXPECT_EQ(Graph.colour, 15);
-  const shot::Image image = Screen(350, 260, 101, 81);  // (x - 350, y - 260)
-  EXPECT_TRUE(IsColour(image.At(50, 40), kStandard[2])) << "centre";
-  EXPECT_TRUE(IsColour(image.At(50 + 30, 40), kStandard[2])) << "inside";
-  // The outline passes within a pixel of (x + rx, y) and (x, y - ry).
-  EXPECT_TRUE(ColourAround(image, 50 + 40, 40, kWhite)) << "outline, right";
-  EXPECT_TRUE(ColourAround(image, 50, 40 - 25, kWhite)) << "outline, top";
-  EXPECT_TRUE(ColourAround(image, 50 - 40, 40, kWhite)) << "outline, left";
-  EXPECT_EQ(image.At(50 + 44, 40), kBlack) << "outside";
-}
-
-TEST_F(X11Window, CircleIsAnOutlineOnly) {
-  SetColor(15);
-  Circle(600, 300, 30);
-  const shot::Image image = Screen(560, 260, 81, 81);  // (x - 560, y - 260)
-  EXPECT_EQ(image.At(40, 40), kBlack) << "centre stays empty";
-  int lit = 0;
-  for (const Rgb& p : image.pixels) lit += Near(p, kWhite) ? 1 : 0;
-  // About 2 pi r pixels of outline; a filled disc would be about pi r^2 = 2827.
-  EXPECT_GT(lit, 150);
-  EXPECT_LT(lit, 260);
-}
-
-// The device keeps the vertex angles of the arc it drew last: an arc of other
-// angles after a whole ellipse, and a whole one after it, each get their own.
+// A circle is an outline only. The device keeps the vertex angles of the arc
+// it drew last: an arc of other angles after a whole ellipse, and a whole one
+// after it, each get their own.
 TEST_F(X11Window, ArcAndWholeEllipseKeepTheirOwnAngles) {
   SetColor(15);
   Circle(700, 300, 30);
@@ -304,31 +337,15 @@ TEST_F(X11Window, ArcAndWholeEllipseKeepTheirOwnAngles) {
       for (int x = left; x < left + 80; ++x) n += Near(image.At(x, y), kWhite) ? 1 : 0;
     return n;
   };
+  // About 2 pi r pixels of outline; a filled disc would be about pi r^2 = 2827.
   EXPECT_GT(lit(0), 150) << "whole circle before the arc";
+  EXPECT_LT(lit(0), 260) << "an outline only";
+  EXPECT_EQ(image.At(40, 40), kBlack) << "centre stays empty";
   EXPECT_GT(lit(200), 150) << "whole circle after the arc";
   EXPECT_GT(lit(100), 30) << "quarter arc";
   EXPECT_LT(lit(100), 70) << "quarter arc";
   EXPECT_EQ(image.At(140 - 30, 40), kBlack) << "no arc on the left";
   EXPECT_EQ(image.At(140, 40 + 30), kBlack) << "no arc at the bottom";
-}
-
-// Colours change between primitives of every kind without a change of any
-// other state: each primitive takes the colour chosen just before it.
-TEST_F(X11Window, EachPrimitiveTakesTheColourChosenBeforeIt) {
-  SetColor(4);
-  Line(100, 500, 140, 500);
-  Device.plotPixel(150, 500, 14);
-  Line(160, 500, 200, 500);  // the current colour again, after the pixel's own
-  SetFillStyle(1, 14);
-  FillEllipse(250, 500, 10, 10);  // yellow inside, red outline
-  SetColor(15);
-  Line(300, 500, 340, 500);
-  const shot::Image image = Screen(100, 480, 260, 41);  // (x - 100, y - 480)
-  EXPECT_TRUE(IsColour(image.At(20, 20), kRed));
-  EXPECT_TRUE(IsColour(image.At(50, 20), kYellow));
-  EXPECT_TRUE(IsColour(image.At(80, 20), kRed));
-  EXPECT_TRUE(IsColour(image.At(150, 20), kYellow)) << "disc";
-  EXPECT_TRUE(IsColour(image.At(220, 20), kWhite));
 }
 
 // Mesa's software renderer offers GLX_MESA_copy_sub_buffer, so the window is
@@ -412,23 +429,17 @@ TEST_F(X11Window, CloseGraphTwiceClosesOnce) {
   EXPECT_TRUE(X11WindowOpen());
 }
 
-TEST_F(X11Window, InitGraphWhileOpenLeavesTheOldWindowAndFails) {
+// The old window stays; the table holds its defaults, so the next drawing
+// ends the program.
+TEST_F(X11Window, InitGraphWhileOpenFailsAndTheNextDrawingEndsTheProgram) {
   Open();
   EXPECT_EQ(GraphResult(), -11);
   EXPECT_TRUE(X11WindowOpen());
   Connection other(xvfb::Connect(server->Display()));
   ASSERT_TRUE(other);
   EXPECT_EQ(xvfb::TopWindows(other.get()).size(), 1u);
-}
-
-TEST_F(X11Window, DrawingAfterInitGraphWhileOpenEndsTheProgram) {
-  EXPECT_EXIT(
-      {
-        Open();
-        Line(0, 0, 10, 10);
-      },
-      ::testing::ExitedWithCode(1),
-      "^Error: Not in graphics mode \\(use InitGraph and test GraphResult afterwards\\)\n$");
+  EXPECT_EXIT(Line(0, 0, 10, 10), ::testing::ExitedWithCode(1),
+              "^Error: Not in graphics mode \\(use InitGraph and test GraphResult afterwards\\)\n$");
 }
 
 TEST_F(X11Window, ManyOpenCloseCyclesLeakNoDescriptors) {
