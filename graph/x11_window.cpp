@@ -53,6 +53,20 @@ Display* OpenDisplayPatiently() {
   }
 }
 
+// NOTE: Mesa loads its GL driver for a connection when GLX is first used on
+// it and unloads it when the last such connection closes, so every window,
+// on a connection of its own, would load the driver afresh: on llvmpipe
+// about a third of what opening a window costs. Using GLX once on the
+// idle start-up connection keeps the driver loaded; by then the window has
+// loaded it, so this costs little. Not done at start-up, where it would
+// slow the way to the menu for a game that may never open a window.
+void KeepDriverLoaded() {
+  static bool kept = false;
+  if (kept || AnchorConnection == nullptr) return;
+  kept = true;
+  gl::XQueryExtensionsString(AnchorConnection, DefaultScreen(AnchorConnection));
+}
+
 // The display a report names: the one XOpenDisplay was asked for.
 std::string QuotedDisplayName() {
   const char* name = XDisplayName(nullptr);
@@ -284,6 +298,7 @@ void OpenMode() {
   gl::DrawBuffer(BackBuffer ? GL_BACK : GL_FRONT);
   ClearWindow();
   WindowOpen = true;
+  KeepDriverLoaded();
 }
 
 void CloseGraphWindow() {
