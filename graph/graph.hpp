@@ -77,6 +77,13 @@ extern uint16_t MaxX, MaxY;
 extern int32_t MaxColor;
 extern int32_t PaletteSize;
 
+// The sixteen standard colours, entries 0..15 of every palette. The game
+// draws in White and erases in Black, the background.
+inline constexpr uint16_t Black = 0, Blue = 1, Green = 2, Cyan = 3, Red = 4, Magenta = 5,
+                          Brown = 6, LightGray = 7, DarkGray = 8, LightBlue = 9,
+                          LightGreen = 10, LightCyan = 11, LightRed = 12, LightMagenta = 13,
+                          Yellow = 14, White = 15;
+
 // Standard VGA start-up palette, components 0..252.
 extern const std::array<std::array<uint16_t, 3>, 256> DefaultPalette;
 // 8x8 code-page-437 font, one bit per pixel, bit 7 is the leftmost column.
