@@ -91,18 +91,11 @@ DisplayMode Mode(const char* name, int16_t number, uint16_t maxX, uint16_t maxY)
   m.maxY = maxY;
   m.name = name;
   m.device = GraphDevice{
-      .plotPixel = FakePlotPixel,
-      .putPixel = FakePutPixel,
-      .getPixel = FakeGetPixel,
-      .setPalette = FakeSetPalette,
-      .getPalette = FakeGetPalette,
-      .line = FakeLine,
-      .drawEllipse = FakeDrawEllipse,
-      .fillRow = FakeFillRow,
-      .horizontalLine = FakeHorizontalLine,
-      .verticalLine = FakeVerticalLine,
-      .clearWindow = FakeClearWindow,
-      .openMode = FakeOpenMode,
+      .plotPixel = FakePlotPixel, .putPixel = FakePutPixel, .getPixel = FakeGetPixel,
+      .setPalette = FakeSetPalette, .getPalette = FakeGetPalette,
+      .line = FakeLine, .drawEllipse = FakeDrawEllipse, .fillRow = FakeFillRow,
+      .horizontalLine = FakeHorizontalLine, .verticalLine = FakeVerticalLine,
+      .clearWindow = FakeClearWindow, .openMode = FakeOpenMode,
   };
   return m;
 }
