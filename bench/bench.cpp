@@ -36,6 +36,7 @@
 #include "console/console.hpp"
 #include "game/effects.hpp"
 #include "game/enemy_fire.hpp"
+#include "game/advance.hpp"
 #include "game/raids.hpp"
 #include "game/state.hpp"
 #include "game/status.hpp"
@@ -45,6 +46,7 @@
 #include "graph/x11_device.hpp"
 #include "tests/support/reference_random.hpp"
 #include "tests/support/xvfb.hpp"
+#include "tools/fakes.hpp"
 
 namespace {
 
@@ -66,7 +68,7 @@ struct Placed {
 // A level as LoadLevel leaves it, with all three stocks (three status rows)
 // and the gun's hit points high enough that no scenario can end the level.
 void SetUpLevel(int16_t playerX, const std::vector<Placed>& objects) {
-  Units = {};
+  ResetGameState();
   UnitCount = static_cast<int16_t>(objects.size());
   for (size_t i = 0; i < objects.size(); ++i) {
     Units[i + 1].x = objects[i].x;
@@ -146,13 +148,6 @@ uint32_t FindSeed(const std::function<bool(ReferenceRandom&)>& accept) {
     if (accept(r)) return seed;
   }
   Fail("no seed gives the draws a scenario needs");
-}
-
-// Draws from the seed's very start: Random reseeds only when RandSeed changes.
-void Reseed(uint32_t seed) {
-  RandSeed = seed + 1;
-  (void)Random(1);
-  RandSeed = seed;
 }
 
 uint32_t SeedAllAdvance(int movers) {
@@ -250,7 +245,7 @@ void Advance(const char* name, const std::vector<Placed>& field, int runs, bool 
     SetUpLevel(kAdvanceGun, field);
     DrawScene();
     before.assign(Units.begin(), Units.end());
-    Reseed(seed);
+    fake::Reseed(seed);
   };
   const auto body = [&] {
     EnemyAdvance();
@@ -269,7 +264,7 @@ void OnFullField(const char* name, int runs, uint32_t seed, int16_t threat,
     SetUpLevel(kFullFieldGun, kFullField);
     DrawScene();
     ThreatLevel = threat;
-    Reseed(seed);
+    fake::Reseed(seed);
   };
   AddAnimation(name, runs, prepare, body, kAnimationTarget, frameTarget);
 }

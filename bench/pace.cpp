@@ -11,6 +11,7 @@
 #include "console/console.hpp"
 #include "graph/graph.hpp"
 #include "graph/x11_device.hpp"
+#include "tools/fakes.hpp"
 
 namespace pace {
 namespace {
@@ -42,15 +43,9 @@ void TimedPresent() {
   if (Mode == Sleeping::kWhole) RestartPace();
 }
 
-int64_t VirtualNs = 0;
 std::vector<uint16_t> VirtualAsked;
 
-int64_t VirtualNow() { return VirtualNs; }
-
-void VirtualSleep(int64_t deadline) {
-  VirtualAsked.push_back(static_cast<uint16_t>((deadline - VirtualNs) / 1'000'000));
-  VirtualNs = std::max(VirtualNs, deadline);
-}
+void Asked(uint16_t ms) { VirtualAsked.push_back(ms); }
 
 uint16_t MostCommon(const std::vector<uint16_t>& values) {
   std::map<uint16_t, size_t> counts;
@@ -125,8 +120,7 @@ void Finish() {
 std::vector<uint16_t> AskedDelays(const std::function<void()>& prepare,
                                   const std::function<void()>& body) {
   VirtualAsked.clear();
-  DelayClock = VirtualNow;
-  DelaySleepUntil = VirtualSleep;
+  fake::InstallClock(Asked);
   prepare();
   VirtualAsked.clear();
   body();

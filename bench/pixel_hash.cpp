@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "console/console.hpp"
+#include "game/advance.hpp"
 #include "game/effects.hpp"
 #include "game/enemy_fire.hpp"
 #include "game/raids.hpp"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/pace.hpp"
+#include "game/texts.hpp"
 #include "tests/support/pty.hpp"
 
 namespace program {
@@ -27,10 +28,10 @@ constexpr pty::Millis kWait = 30000ms;
 
 // The menu is complete when its prompt's line end has been written; the
 // terminal is a pty, so line ends are CR LF.
-constexpr std::string_view kMenuEnd = "Выберите пункт меню\r\n";
-constexpr std::string_view kAnyKey = "Нажмите любую клавишу";
-constexpr std::string_view kShellQuestion = "Введите тип снаряда";
-constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
+const std::string kMenuEnd = std::string(texts::ChooseItem) + "\r\n";
+constexpr std::string_view kAnyKey = texts::PressAnyKey;
+constexpr std::string_view kShellQuestion = texts::Lead(texts::ShellQuestion);
+constexpr std::string_view kLaunchQuestion = texts::LaunchQuestion;
 
 std::unique_ptr<pty::Session> Start(const std::string& binary, const std::string& root,
                                     const std::string& display) {

@@ -15,8 +15,22 @@ void ConsoleInit();
 // Idempotent; async-signal-safe apart from the output flush.
 void ConsoleRestore();
 
-// The one exit path for failures: restores the terminal, then writes the line
-// "zalpomet: <what>" to standard error and exits with the status.
+// How the program fails, layer by layer:
+//  - Fatal is the one exit path, before the terminal is set up and after it:
+//    it restores the terminal and prints one line "zalpomet: <what>"
+//    (FatalLine: a line that must read exactly as it stands). Report prints
+//    the same line and carries on, for a cause whose failure comes later.
+//  - The level reader throws LevelFileError, so that the stream is closed on
+//    the way out and the level checker can read a file that is no level;
+//    LoadLevel turns it into Fatal with the file's name.
+//  - The drawing layer keeps the last-error code that GraphResult reads and
+//    ends the program only for drawing without a window, an OpenGL library
+//    that cannot be loaded and a display that cannot be opened at start-up.
+//  - The tools end on their own prefix and status (2).
+// Statuses besides 0: a failed input or output operation (the terminal, a
+// level file), and every other failure.
+inline constexpr int ExitIoError = 217;
+inline constexpr int ExitFailure = 1;
 [[noreturn]] void Fatal(int status, std::string_view what);
 // Writes the line "zalpomet: <what>" to standard error and carries on: the
 // cause of a failure whose consequence comes later. On the game's raw
@@ -31,6 +45,10 @@ void Report(std::string_view what);
 // to the terminal, so that whatever the window has drawn is on the screen by
 // then. The graphics device installs it; null means nothing to present.
 void SetPresentHook(void (*hook)());
+// Called before the program reads, polls or waits for a key (after the
+// present): where a program that plays the game itself puts its answer into
+// the input. Null means nobody answers but the player.
+void SetReadHook(void (*hook)());
 
 void ClrScr();
 void GotoXY(uint8_t column, uint8_t row);
@@ -41,9 +59,11 @@ int64_t ReadNumber();
 uint64_t ReadUnsigned();
 uint8_t ReadChar();
 void ReadLineEnd();
-// True once a read has met the end of standard input; a question that would
-// be asked again then ends the program instead of looping.
+// True once a read has met the end of standard input.
 bool InputExhausted();
+// A refused answer is asked again; once standard input has ended the same
+// refusal would come back for ever, so this ends the program (ExitIoError).
+void EndIfInputExhausted();
 // The number-token grammar shared by ReadNumber, ReadUnsigned and the level
 // reader: optional blanks, sign, base prefix ($ x X 0x hex, % binary, & octal),
 // digits. Returns false for a malformed token or one outside 64 bits; the
@@ -64,6 +84,9 @@ void Delay(uint16_t ms);
 // terminal.
 void RestartPace();
 
+// The program's one generator. Its seed stays here with it and not among the
+// game's variables: Random reseeds whenever RandSeed changes, so seed and
+// generator are one state, and the console cannot see the game's.
 inline uint32_t RandSeed = 0;
 int32_t Random(int32_t n);
 void Randomize();

@@ -41,7 +41,7 @@ enum class Got { kData, kNothing, kEnd };
 // Waits up to timeoutMs (-1: without limit) for input and moves what is
 // available into the raw ring.
 Got ReadInput(int timeoutMs) {
-  Present();
+  BeforeRead();
   // Whatever comes back, the time since the last Delay went to the player.
   RestartPace();
   for (;;) {
@@ -204,7 +204,7 @@ uint64_t ReadToken(bool unsignedOnly) {
     token += static_cast<char>(Line[LinePos++]);
   }
   uint64_t value = 0;
-  if (!ParseNumberToken(token, unsignedOnly, value)) Fatal(217, "Invalid input");
+  if (!ParseNumberToken(token, unsignedOnly, value)) Fatal(ExitIoError, "Invalid input");
   return value;
 }
 
@@ -241,8 +241,12 @@ void ReadLineEnd() {
 
 bool InputExhausted() { return Exhausted; }
 
+void EndIfInputExhausted() {
+  if (Exhausted) Fatal(ExitIoError, "Invalid input: standard input has ended");
+}
+
 bool KeyPressed() {
-  Present();
+  BeforeRead();
   // A key reported ends a wait for any key; a poll that finds none leaves
   // the pace of an animation that looks for keys between its frames alone.
   if (!InputReady(0)) return false;
@@ -251,7 +255,7 @@ bool KeyPressed() {
 }
 
 void WaitKey() {
-  Present();
+  BeforeRead();
   while (!InputReady(-1)) {
   }
   RestartPace();

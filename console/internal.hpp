@@ -26,9 +26,13 @@ inline bool OutputRedirected = false;
 inline bool InputRedirected = false;
 // Flushes the graphics window before the program waits, reads or writes.
 inline void (*PresentHook)() = nullptr;
+// Answers for a program that plays itself, before the program reads.
+inline void (*ReadHook)() = nullptr;
 
 // Calls the present hook, if one is set.
 void Present();
+// Before a read, a poll or a wait for a key: the present, then the read hook.
+void BeforeRead();
 
 // Appends bytes to the 1024-byte output buffer, sending it when full.
 void Emit(std::string_view bytes);

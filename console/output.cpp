@@ -224,6 +224,11 @@ void Present() {
   if (PresentHook) PresentHook();
 }
 
+void BeforeRead() {
+  Present();
+  if (ReadHook) ReadHook();
+}
+
 void Emit(std::string_view bytes) {
   while (!bytes.empty()) {
     if (OutLength == sizeof OutBuffer) FlushOutput();
@@ -256,7 +261,7 @@ void FlushOutput(bool quiet) {
     if (quiet) return;
     // A full disk, a closed pipe (EPIPE) and a vanished terminal (EIO) are
     // all the same failed output operation.
-    Fatal(217, std::string("Write error: ") + std::strerror(error));
+    Fatal(ExitIoError, std::string("Write error: ") + std::strerror(error));
   }
   OutLength = 0;
 }

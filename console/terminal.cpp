@@ -281,3 +281,4 @@ void Report(std::string_view what) {
 }
 
 void SetPresentHook(void (*hook)()) { PresentHook = hook; }
+void SetReadHook(void (*hook)()) { ReadHook = hook; }

@@ -1,19 +1,14 @@
-// Delay and the program's one pseudo-random generator. Writes RandSeed
-// (Randomize), the generator's state and the pace of Delay.
+// Delay and its clock: sleeping until a deadline and keeping the pace of an
+// animation. Writes the pace of Delay.
 #include <sys/prctl.h>
 
 #include <cerrno>
 #include <ctime>
-#include <random>
 
 #include "console/console.hpp"
 #include "console/internal.hpp"
 
 namespace {
-
-std::mt19937 Generator;
-uint32_t GeneratorSeed = 0;
-bool GeneratorSeeded = false;
 
 constexpr int64_t kNanosecondsPerMs = 1'000'000;
 constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
@@ -75,21 +70,4 @@ void Delay(uint16_t ms) {
     PreviousDelayEnd = now;
   }
   PaceKept = true;
-}
-
-int32_t Random(int32_t n) {
-  if (!GeneratorSeeded || GeneratorSeed != RandSeed) {
-    Generator.seed(RandSeed);
-    GeneratorSeed = RandSeed;
-    GeneratorSeeded = true;
-  }
-  if (n < 0) ++n;
-  const int64_t u = static_cast<int64_t>(Generator());
-  // Arithmetic shift: for a negative n the result lies in n..0.
-  return static_cast<int32_t>((u * n) >> 32);
-}
-
-void Randomize() {
-  const int64_t now = ClockSeconds ? ClockSeconds() : static_cast<int64_t>(std::time(nullptr));
-  RandSeed = static_cast<uint32_t>(now);
 }

@@ -41,14 +41,14 @@ void Disc(int32_t x, int32_t y, uint16_t rx, uint16_t ry) {
 }  // namespace
 
 void DrawExplosion(int16_t x, int16_t y) {
-  SetColor(15);
-  SetFillStyle(0, 15);  // pattern 0 fills in the current colour: three solid discs
+  SetColor(White);
+  SetFillStyle(0, White);  // pattern 0 fills in the current colour: three solid discs
   Disc(x - 15, y + 20, 30, 30);
   Delay(150);
-  SetColor(4);
+  SetColor(Red);
   Disc(x + 10, y - 10, 20, 20);
   Delay(150);
-  SetColor(14);
+  SetColor(Yellow);
   Disc(x - 5, y - 15, 20, 20);
 }
 
@@ -59,11 +59,11 @@ void DrawScatteredExplosion(int16_t x, int16_t y) {
     uint16_t radius;
   };
   static constexpr std::array<Burst, 3> Bursts{{
-      {15, 40, 60, 20},
-      {4, 20, 40, 15},
-      {14, 30, 10, 10},
+      {White, 40, 60, 20},
+      {Red, 20, 40, 15},
+      {Yellow, 30, 10, 10},
   }};
-  SetFillStyle(0, 15);  // as in DrawExplosion: solid discs in the current colour
+  SetFillStyle(0, White);  // as in DrawExplosion: solid discs in the current colour
   for (std::size_t i = 0; i < Bursts.size(); ++i) {
     const Burst& b = Bursts[i];
     SetColor(b.colour);
@@ -82,7 +82,7 @@ void DrawWreckFire(int16_t x, int16_t y) {
   for (int32_t i = 0; i < n; ++i) {
     const int32_t ox = Random(100) - 50;
     const int32_t oy = Random(100) - 50;
-    SetFillStyle(1, 14);
+    SetFillStyle(1, Yellow);
     Disc(x + ox, y + oy, 25, 25);
     Delay(50);
   }
@@ -96,12 +96,12 @@ void DrawNuclearCloud(int16_t x, int16_t y) {
   for (int32_t k = 1; k <= 100; ++k) {
     if (k > 1) {
       // Erasing the old cap also blackens the stem discs beneath it.
-      SetColor(0);
-      SetFillStyle(1, 0);
+      SetColor(Black);
+      SetFillStyle(1, Black);
       Disc(cx, cy - ry - 15, static_cast<uint16_t>(rx), static_cast<uint16_t>(ry));
     }
-    SetColor(7);
-    SetFillStyle(1, 7);
+    SetColor(LightGray);
+    SetFillStyle(1, LightGray);
     ry += static_cast<int32_t>(RoundEven(k / 120.0L));
     rx += static_cast<int32_t>(RoundEven(k / 60.0L));
     cy = y - k;
@@ -112,8 +112,8 @@ void DrawNuclearCloud(int16_t x, int16_t y) {
       cx = x + Random(spread) - shift;
       Disc(cx, cy, 5, 5);
     }
-    SetColor(15);
-    SetFillStyle(1, 14);
+    SetColor(White);
+    SetFillStyle(1, Yellow);
     Disc(cx, cy - ry - 15, static_cast<uint16_t>(rx), static_cast<uint16_t>(ry));
     Delay(5);
   }

@@ -10,6 +10,7 @@
 #include "console/console.hpp"
 #include "game/arith.hpp"
 #include "game/effects.hpp"
+#include "game/ordnance.hpp"
 #include "game/state.hpp"
 #include "graph/graph.hpp"
 
@@ -26,24 +27,13 @@ int64_t Scaled(int64_t speed, long double factor) {
   return RoundEven(static_cast<long double>(speed) * factor);
 }
 
-// A burst within the radius costs the player (full - distance).
-void HitPlayer(int64_t burstX, int64_t radius, int64_t full) {
-  const int64_t dist = std::llabs(burstX - PlayerX);
-  if (dist < radius) DamagePlayer(full - dist);
-}
-
 // Draw a circle of radius 3, wait, erase it.
 void BlinkCircle(int64_t x, int64_t y, uint16_t ms) {
-  SetColor(15);
+  SetColor(White);
   Circle(Store16(x), Store16(y), 3);
   Delay(ms);
-  SetColor(0);
+  SetColor(Black);
   Circle(Store16(x), Store16(y), 3);
-}
-
-void SolidDisc(uint16_t colour, int64_t x, int64_t y) {
-  SetFillStyle(1, colour);
-  FillEllipse(Store16(x), Store16(y), 5, 5);
 }
 
 // Weapons 1 and 2 differ only in the arc.
@@ -56,13 +46,13 @@ void FireShell(int16_t i, double v, double d, bool steep) {
   int16_t oy = 5;
   long double t = 0;
   do {
-    BlinkCircle(x + ox, 500 - oy, 50);
+    BlinkCircle(x + ox, GroundY - oy, 50);
     ox = Store16(RoundEven(vx * t));
     oy = Store16(RoundEven(vy * t - 5 * t * t));
     t += 1;
   } while (oy >= 0);
-  DrawExplosion(Store16(x + ox), 500);
-  HitPlayer(x + ox, 200, 200);
+  DrawExplosion(Store16(x + ox), GroundY);
+  HitPlayerFullLessDistance(x + ox, 200, 200);
 }
 
 }  // namespace
@@ -115,13 +105,13 @@ void GuidedMissile(int16_t i) {
   int16_t px = 10, py = 5, nx = 0, ny = 0;
   int16_t vx = -45, vy = 65;
   int16_t q = 0;  // only read once vy < 0, and drawn from then on
-  SetColor(15);
+  SetColor(White);
   // Climb until the line from the gun (taken as if the gun stood at offset
   // PlayerX from the shooter) falls inside the window around the descent.
   for (;;) {
     nx = Store16(Scaled(vx, Tick) + px);
     ny = Store16(Scaled(vy, Tick) + py);
-    BlinkCircle(x + nx, 500 - ny, 10);
+    BlinkCircle(x + nx, GroundY - ny, 10);
     vy = Store16(vy - RoundEven(10 * Tick));
     px = nx;
     py = ny;
@@ -129,32 +119,24 @@ void GuidedMissile(int16_t i) {
       do q = Store16(Random(40) - 10);
       while (!(std::abs(vy) > q));
     }
-    SetColor(0);
-    const long double b1 = std::abs(vy + q) / static_cast<long double>(vx);
-    const long double b2 = std::abs(vy - q) / static_cast<long double>(vx);
-    const int64_t run = static_cast<int64_t>(nx) - PlayerX;
-    bool inWindow = false;
-    if (run != 0) {
-      const long double a = static_cast<long double>(ny) / static_cast<long double>(run);
-      inWindow = b1 < a && a < b2;
-    }
-    if ((inWindow && vy < 0) || py <= 1) break;
+    SetColor(Black);
+    if ((InDescentWindow(nx, ny, vx, vy, q) && vy < 0) || py <= 1) break;
   }
   // Dive with growing speed, leaving a grey trail.
   do {
-    SetColor(0);
+    SetColor(Black);
     nx = Store16(Scaled(vx, Tick) + px);
     ny = Store16(Scaled(vy, Tick) + py);
     vx = Store16(Scaled(vx, 1.11L));
     vy = Store16(Scaled(vy, 1.13L));
-    SolidDisc(7, x + px, 500 - py);
-    SolidDisc(14, x + nx, 500 - ny);
+    SolidDisc(LightGray, x + px, GroundY - py);
+    SolidDisc(Yellow, x + nx, GroundY - ny);
     Delay(10);
     px = nx;
     py = ny;
   } while (!(ny < 0 || nx < -2000));
-  DrawExplosion(Store16(x + px), 500);
-  HitPlayer(x + px, 200, 200);
+  DrawExplosion(Store16(x + px), GroundY);
+  HitPlayerFullLessDistance(x + px, 200, 200);
 }
 
 void RocketSalvo(int16_t i, double v, double d) {
@@ -168,18 +150,18 @@ void RocketSalvo(int16_t i, double v, double d) {
     const int16_t vx = Store16(2 - arc.along - j);
     int16_t vy = Store16(arc.up + 1 - j);
     do {
-      SetColor(0);
+      SetColor(Black);
       const int16_t nx = Store16(Scaled(vx, Tick) + px);
       const int16_t ny = Store16(Scaled(vy, Tick) + py);
-      SolidDisc(14, x + nx + Rails, 500 - ny);
-      SolidDisc(7, x + px + Rails, 500 - py);
+      SolidDisc(Yellow, x + nx + Rails, GroundY - ny);
+      SolidDisc(LightGray, x + px + Rails, GroundY - py);
       Delay(5);
       vy = Store16(vy - 1);
       px = nx;
       py = ny;
     } while (py > 1);
-    DrawExplosion(Store16(x + px + Rails), 500);
-    HitPlayer(x + px, 80, 200);
+    DrawExplosion(Store16(x + px + Rails), GroundY);
+    HitPlayerFullLessDistance(x + px, 80, 200);
   }
   Delay(100);
 }

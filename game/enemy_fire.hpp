@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-inline int16_t AimSpread = 0;  // random aim error, narrows with ThreatLevel
-
 enum EnemyWeapon : int16_t {
   NoWeapon = 0, SteepShellWeapon, FlatShellWeapon, GuidedMissileWeapon,
   RocketSalvoWeapon, SpottingWeapon

@@ -11,28 +11,18 @@
 #include "game/arith.hpp"
 #include "game/level_file.hpp"
 #include "game/state.hpp"
+#include "game/texts.hpp"
 #include "game/turn.hpp"
 #include "graph/graph.hpp"
 
 namespace {
-
-constexpr std::string_view kTitle = "ЗАЛПОМЕТ";
-constexpr std::string_view kChooseItem = "Выберите пункт меню";
-constexpr std::string_view kSkillQuestion =
-    "Выберите уровень противника (1-очень легкий, 2-легкий, 3-средний, 4-сложный, 5-очень сложный";
-
-// A refused answer is asked again; once standard input has ended the same
-// refusal would come back for ever, so the program ends instead.
-void EndIfInputExhausted() {
-  if (InputExhausted()) Fatal(217, "Invalid input: standard input has ended");
-}
 
 // Both menus share their frame: title, three items, the prompt on row 8.
 void ShowMenu(std::string_view subtitle, std::string_view item1, std::string_view item2,
               std::string_view item3) {
   ClrScr();
   GotoXY(15, 1);
-  WriteLine(kTitle);
+  WriteLine(texts::Title);
   if (!subtitle.empty()) WriteLine(subtitle);
   GotoXY(10, 5);
   WriteLine(item1);
@@ -41,7 +31,7 @@ void ShowMenu(std::string_view subtitle, std::string_view item1, std::string_vie
   GotoXY(10, 7);
   WriteLine(item3);
   GotoXY(8, 8);
-  WriteLine(kChooseItem);
+  WriteLine(texts::ChooseItem);
 }
 
 // Menu answers keep their low 8 bits and take no rest-of-line discard, so
@@ -78,7 +68,7 @@ bool PlayUntilWon(void (*setUp)()) {
 
 void MainMenu() {
   for (;;) {
-    ShowMenu({}, "1.Играть", "2.Об игре", "3.Выйти");
+    ShowMenu({}, texts::PlayItem, texts::AboutItem, texts::ExitItem);
     MenuChoice = ReadMenuAnswer();
     if (MenuChoice >= 1 && MenuChoice <= 3) return;
     EndIfInputExhausted();
@@ -87,7 +77,8 @@ void MainMenu() {
 
 void GameTypeMenu() {
   for (;;) {
-    ShowMenu("Выберите тип игры", "1.Кампания", "2.Отдельный уровень", "3.Скирмиш");
+    ShowMenu(texts::GameTypeTitle, texts::CampaignItem, texts::SingleLevelItem,
+             texts::SkirmishItem);
     GameMode = ReadMenuAnswer();
     if (GameMode >= 1 && GameMode <= 3) return;
     EndIfInputExhausted();
@@ -96,8 +87,8 @@ void GameTypeMenu() {
 
 void AboutScreen() {
   ClrScr();
-  WriteLine("ЗАЛПОМЕТ v1.3 — артиллерийская дуэль; игру написала команда zalpomet, 2026");
-  WriteLine("Нажмите любую клавишу");
+  WriteLine(texts::About);
+  WriteLine(texts::PressAnyKey);
   // The key is left unread: it starts the next answer at the main menu.
   WaitKey();
 }
@@ -134,7 +125,7 @@ void PlayCampaign() {
 }
 
 void PlaySingleLevel() {
-  WriteLine("Введите номер уровня");
+  WriteLine(texts::LevelQuestion);
   LevelNumber = Store16(ReadNumber());
   ReadLineEnd();
   if (PlayUntilWon(LoadLevel)) AfterWonLevel();
@@ -142,7 +133,7 @@ void PlaySingleLevel() {
 
 void PlaySkirmish() {
   for (;;) {
-    WriteLine(kSkillQuestion);
+    WriteLine(texts::SkillQuestion);
     EnemySkill = Store16(ReadNumber());
     ReadLineEnd();
     if (EnemySkill >= 1 && EnemySkill <= 5) break;
@@ -160,7 +151,8 @@ void PlaySkirmish() {
 }
 
 int GameMain() {
-  if (!RoundingModeIsNearest()) Fatal(1, "floating-point rounding mode is not round-to-nearest");
+  if (!RoundingModeIsNearest())
+    Fatal(ExitFailure, "floating-point rounding mode is not round-to-nearest");
   Randomize();
   UnitMoving = false;
   QuitRequested = false;

@@ -27,7 +27,7 @@ constexpr size_t MaxLine = 255;
 FILE* LevelFile = nullptr;
 std::string LevelName;
 
-[[noreturn]] void Fail(const std::string& cause) { Fatal(217, LevelName + ": " + cause); }
+[[noreturn]] void Fail(const std::string& cause) { Fatal(ExitIoError, LevelName + ": " + cause); }
 
 // Failures while reading are thrown, so that the stream is closed on the way
 // out and the reader can run on a stream that is not a level file.

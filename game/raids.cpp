@@ -1,7 +1,5 @@
-// The rest of the enemy's half-turn: the attack plane and bomber raids, the
-// advance of moving objects and the spotter truck's mode. Writes PlayerHealth,
-// LevelLost, UnitMoving, AdvanceDir, AdvanceStartX, SpotterMode and the x of
-// advancing objects.
+// The air raids of the enemy's half-turn: the attack plane's rocket and the
+// bomber's bombs, each drawn as it flies. Writes PlayerHealth.
 #include "game/raids.hpp"
 
 #include <algorithm>
@@ -13,29 +11,19 @@
 #include "console/console.hpp"
 #include "game/arith.hpp"
 #include "game/effects.hpp"
+#include "game/ordnance.hpp"
 #include "game/state.hpp"
-#include "game/units.hpp"
 #include "graph/graph.hpp"
 
 namespace {
 
-void HitPlayer(int64_t burstX, int64_t radius, int64_t full) {
-  const int64_t dist = std::llabs(burstX - PlayerX);
-  if (dist < radius) DamagePlayer(full - 2 * dist);
-}
-
 // One frame of an aircraft: white, wait, black.
 void FlashPlane(void (*draw)(int16_t), int16_t planeX, uint16_t ms) {
-  SetColor(15);
+  SetColor(White);
   draw(planeX);
   Delay(ms);
-  SetColor(0);
+  SetColor(Black);
   draw(planeX);
-}
-
-void SolidDisc(uint16_t colour, int64_t x, int64_t y) {
-  SetFillStyle(1, colour);
-  FillEllipse(Store16(x), Store16(y), 5, 5);
 }
 
 void DrawLines(int16_t x, std::initializer_list<std::array<int, 4>> lines) {
@@ -75,12 +63,12 @@ void AttackPlaneRaid() {
   for (;;) {
     nx = Store16(rx - RoundEven(vx / 10.0L));
     ny = Store16(ry + RoundEven(vy / 10.0L));
-    SetColor(15);
-    Circle(nx, Store16(500 - ny), 3);
+    SetColor(White);
+    Circle(nx, Store16(GroundY - ny), 3);
     DrawAttackPlane(planeX);
     Delay(2);
-    SetColor(0);
-    Circle(nx, Store16(500 - ny), 3);
+    SetColor(Black);
+    Circle(nx, Store16(GroundY - ny), 3);
     DrawAttackPlane(planeX);
     vy = Store16(vy - 1);
     rx = nx;
@@ -93,22 +81,13 @@ void AttackPlaneRaid() {
       do q = Random(20);
       while (!(std::abs(q) < std::abs(static_cast<int32_t>(vy))));
     }
-    const long double b1 = std::abs(vy - q) / static_cast<long double>(vx);
-    const long double b2 = std::abs(vy + q) / static_cast<long double>(vx);
-    // Straight above the gun the slope has no value and the window fails.
-    const int64_t run = static_cast<int64_t>(nx) - PlayerX;
-    bool inWindow = false;
-    if (run != 0) {
-      const long double a = static_cast<long double>(ny) / static_cast<long double>(run);
-      inWindow = b2 < a && a < b1;
-    }
-    if (inWindow || ry < 0) break;
+    if (InDescentWindow(nx, ny, vx, vy, q) || ry < 0) break;
   }
 
   vx = 50;
   do {
     planeX = Store16(planeX - 5);
-    SetColor(0);
+    SetColor(Black);
     nx = Store16(RoundEven(rx - vx / 10.0L));
     ny = Store16(RoundEven(ry + vy / 10.0L));
     vx = Store16(RoundEven(vx * 1.11L));
@@ -118,17 +97,17 @@ void AttackPlaneRaid() {
     // up by at least one instead.
     if (grown == vy) grown = Store16(vy - 1);
     vy = grown;
-    SolidDisc(7, rx, 500 - ry);
-    SolidDisc(14, nx, 500 - ny);
+    SolidDisc(LightGray, rx, GroundY - ry);
+    SolidDisc(Yellow, nx, GroundY - ny);
     FlashPlane(DrawAttackPlane, planeX, 2);
     planeX = Store16(planeX - 5);
     rx = nx;
     ry = ny;
-    SetColor(15);
+    SetColor(White);
   } while (ry >= 0);
 
-  DrawExplosion(rx, 500);
-  HitPlayer(rx, 150, 300);
+  DrawExplosion(rx, GroundY);
+  HitPlayerFullLessTwiceDistance(rx, 150, 300);
 
   do {
     FlashPlane(DrawAttackPlane, planeX, 25);
@@ -155,65 +134,26 @@ void BomberRaid() {
   int64_t tick = 0;
   do {
     for (int i = 1; i <= Bombs; ++i) {
-      SetColor(15);
+      SetColor(White);
       DrawBomber(planeX);
       if (i <= tick) h[i] = FallenHeight(tick - i);
       if (h[i] > 0 && h[i] <= BombHeight) BombDash(planeX, h[i]);
     }
     Delay(10);
-    SetColor(0);
+    SetColor(Black);
     DrawBomber(planeX);
     for (int i = 1; i <= Bombs; ++i) {
-      SetColor(0);
+      SetColor(Black);
       BombDash(planeX, h[i]);
       if (h[i] <= 0 && !exploded[i]) {
-        DrawExplosion(planeX, 500);
+        DrawExplosion(planeX, GroundY);
         exploded[i] = true;
-        HitPlayer(planeX, 150, 600);
+        HitPlayerFullLessTwiceDistance(planeX, 150, 600);
       }
     }
     planeX = Store16(planeX - 25);
     ++tick;
   } while (planeX > 0);
-}
-
-void EnemyAdvance() {
-  const int count = std::min<int>(UnitCount, MaxUnits);
-  for (int i = 1; i <= count; ++i) {
-    EnemyUnit& unit = Units[i];
-    UnitMoving = unit.step > 0 && unit.health > 0;
-    if (!UnitMoving) continue;
-    AdvanceDir = Store16(Random(2) - 1);
-    AdvanceStartX = unit.x;
-    // The goal is formed wide. Moving left, the object meets the contact
-    // test (at least PlayerX + 19 > -32768) before x could wrap, so the
-    // walk always ends.
-    while (unit.x != static_cast<int64_t>(AdvanceStartX) + int64_t{unit.step} * AdvanceDir) {
-      SetColor(0);
-      DrawAllUnits();
-      unit.x = Store16(unit.x + AdvanceDir);
-      SetColor(15);
-      DrawAllUnits();
-      Delay(10);
-      if (static_cast<int64_t>(unit.x) - PlayerX < 20) {
-        DrawExplosion(PlayerX, 500);
-        WriteLine("УБИТ");
-        LevelLost = true;
-        WaitKey();
-        return;
-      }
-    }
-  }
-}
-
-void UpdateSpotterMode() {
-  if (SpotterIndex < 0 || SpotterIndex > MaxUnits) return;
-  const int64_t dist = std::llabs(static_cast<int64_t>(Units[SpotterIndex].x) - PlayerX);
-  if (SpotterMode == 1) {
-    if (dist < 800) SpotterMode = 2;
-  } else if (SpotterMode == 2) {
-    if (dist > 800) SpotterMode = 1;
-  }
 }
 
 void DrawBomber(int16_t x) {

@@ -1,11 +1,12 @@
 // Every program-wide game variable, one per line, grouped by concern, with the
-// three level-start operations. Units is 1-based: entry 0 is never used, so
-// loops read 1..UnitCount.
+// three level-start operations and the reset and snapshot of them all. Units
+// is 1-based: entry 0 is never used, so loops read 1..UnitCount.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 struct EnemyUnit {
   int16_t x = 0;          // centre on the ground line, pixels
@@ -18,6 +19,7 @@ struct EnemyUnit {
   int16_t step = 0;       // pixels per enemy turn, 0 = stationary
   int16_t weapon = 0;     // 0 none .. 5 spotting
   int16_t range = 0;      // fires while the gun is closer than this
+  bool operator==(const EnemyUnit&) const = default;
 };
 
 constexpr int MaxUnits = 20;
@@ -53,6 +55,9 @@ inline int16_t SpotterMode = 0;   // 1 driving, 2 deployed
 inline int16_t SpotterSeen = 0;   // 1 once a spotter truck was drawn; never cleared
 inline int16_t SpotterIndex = 0;  // table index of the last spotter truck drawn
 inline bool UnitMoving = false;   // the advance is moving an object
+inline int16_t AimSpread = 0;     // enemy's random aim error, narrows with ThreatLevel
+inline int16_t AdvanceDir = 0;    // -1 toward the gun, 0 stay
+inline int16_t AdvanceStartX = 0; // x where the moving object started
 
 // ---- Flow ----------------------------------------------------------------
 inline uint8_t MenuChoice = 0;      // 1 play, 2 about, 3 exit
@@ -68,6 +73,28 @@ inline int16_t SkirmishBudget = 0;  // points left in the skirmish draw-up
 inline int16_t GraphDriver = 0;     // always 0 before InitGraph
 inline int16_t GraphMode = 0;       // always 30000 before InitGraph
 inline std::string BriefingLine;    // one line of closing text, <= 255 bytes
+
+// Every variable above, once: the reset and the snapshot go through this list,
+// so a variable added above and here is reset and restored with the rest.
+inline auto GameVariables() {
+  return std::tie(Units, LevelNumber, UnitCount, PlayerX, PlayerHealth, PlayerMaxHealth, AmmoHE,
+                  AmmoAP, AmmoNuclear, ShellKind, LaunchSpeed, LaunchAngle, ShellVX, ShellVY,
+                  ShellStep, ShellDX, ShellY, ShellStopped, SplashRadius, SplashDamage,
+                  ThreatLevel, SpotterMode, SpotterSeen, SpotterIndex, UnitMoving, AimSpread,
+                  AdvanceDir, AdvanceStartX, MenuChoice, GameMode, QuitRequested, ReturnToMenu,
+                  LevelWon, LevelLost, EnemyHealthSum, RestartAnswer, EnemySkill,
+                  SkirmishBudget, GraphDriver, GraphMode, BriefingLine);
+}
+// The values of every game variable at one moment.
+template <typename... T>
+std::tuple<T...> ValuesOf(std::tuple<T&...>);
+using GameSnapshot = decltype(ValuesOf(GameVariables()));
+
+// Every game variable back to its start-up value, as a new process has them.
+// The generator's seed is the console's (RandSeed) and is left alone.
+inline void ResetGameState() { GameVariables() = GameSnapshot{}; }
+inline GameSnapshot TakeSnapshot() { return GameVariables(); }
+inline void RestoreSnapshot(const GameSnapshot& snapshot) { GameVariables() = snapshot; }
 
 // destroyed := 0 for the level's objects, then the per-level flags and
 // constants; touches nothing else.

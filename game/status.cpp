@@ -25,9 +25,9 @@ const StockRow StockRows[] = {
 
 // 0 leaves the fill as it was: a threat outside 1..15 has no colour.
 uint16_t ThreatColour(int16_t threat) {
-  if (threat >= 1 && threat <= 5) return 2;
-  if (threat >= 6 && threat <= 10) return 14;
-  if (threat >= 11 && threat <= 15) return 4;
+  if (threat >= 1 && threat <= 5) return Green;
+  if (threat >= 6 && threat <= 10) return Yellow;
+  if (threat >= 11 && threat <= 15) return Red;
   return 0;
 }
 
@@ -37,9 +37,9 @@ void DrawHealthBar(int16_t xc, int16_t full, int16_t now) {
   const long double halfWidth = static_cast<long double>(int32_t{full} * 30) / 2000.0L;
   const int16_t left = Store16(xc - RoundEven(halfWidth));
   const int16_t right = Store16(RoundEven(static_cast<long double>(xc) + halfWidth));
-  SetColor(15);
+  SetColor(White);
   Rectangle(left, 510, right, 515);
-  SetFillStyle(1, 4);
+  SetFillStyle(1, Red);
   const int64_t fill = RoundEven(static_cast<long double>(int32_t{now} * 30) / 1000.0L);
   Bar(Store16(left - 1), 511, Store16(left - 1 + fill), 514);
 }
@@ -49,7 +49,7 @@ void DrawHealthBar(int16_t xc, int16_t full, int16_t now) {
 void DrawStatusLine() {
   const int16_t maxX = GetMaxX();
   const int16_t maxY = GetMaxY();
-  Rectangle(1, 500, Store16(maxX - 1), Store16(maxY - 1));
+  Rectangle(1, GroundY, Store16(maxX - 1), Store16(maxY - 1));
   for (const StockRow& row : StockRows) {
     if (row.count <= 0) continue;
     const int16_t y = Store16(maxY - row.rowAboveBottom);
@@ -58,9 +58,9 @@ void DrawStatusLine() {
   }
   if (const uint16_t colour = ThreatColour(ThreatLevel); colour != 0) SetFillStyle(1, colour);
   Bar(Store16(maxX - 100), 100, Store16(maxX - 70), 130);
-  SetColor(0);
+  SetColor(Black);
   OutTextXY(Store16(maxX - 90), 110, std::to_string(ThreatLevel));
-  SetColor(15);
+  SetColor(White);
 }
 
 void DrawHealthBars() {

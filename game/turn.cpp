@@ -10,19 +10,17 @@
 #include "console/console.hpp"
 #include "game/arith.hpp"
 #include "game/effects.hpp"
+#include "game/advance.hpp"
 #include "game/enemy_fire.hpp"
 #include "game/raids.hpp"
 #include "game/shot.hpp"
 #include "game/state.hpp"
 #include "game/status.hpp"
+#include "game/texts.hpp"
 #include "game/units.hpp"
 #include "graph/graph.hpp"
 
 namespace {
-
-constexpr std::string_view kShellQuestion =
-    "Введите тип снаряда (1 - фугасный, 2 -бронебойный, 3 - тактический ядерный";
-constexpr std::string_view kRestartQuestion = "Вы проиграли. Начать уровень заново? (Y/N)";
 
 struct ShellStock {
   int16_t* count;
@@ -30,9 +28,9 @@ struct ShellStock {
 };
 const ShellStock kStocks[4] = {
     {nullptr, {}},
-    {&AmmoHE, "У вас нет фугасных снарядов"},
-    {&AmmoAP, "У вас нет бронебойных снарядов"},
-    {&AmmoNuclear, "У вас нет тактических ядерных снарядов"},
+    {&AmmoHE, texts::NoHighExplosive},
+    {&AmmoAP, texts::NoArmourPiercing},
+    {&AmmoNuclear, texts::NoNuclear},
 };
 
 void OpenWindow() {
@@ -48,25 +46,21 @@ void DrawScene() {
   DrawPlayerGun();
 }
 
-void EndIfInputExhausted() {
-  if (InputExhausted()) Fatal(217, "Invalid input: standard input has ended");
-}
-
 bool AnyShellLeft() { return AmmoHE > 0 || AmmoAP > 0 || AmmoNuclear > 0; }
 
 // Without any shell the shell question could never be passed (a skirmish
 // restarted after its last shell keeps its empty stocks), so the level ends
 // here. The key is left unread, as on the about screen.
 void TellNoShellsLeft() {
-  WriteLine("Снарядов не осталось: этот бой не выиграть. Возврат в главное меню.");
-  WriteLine("Нажмите любую клавишу");
+  WriteLine(texts::NoShellsLeft);
+  WriteLine(texts::PressAnyKey);
   WaitKey();
 }
 
 // Refused answers ask again without clamping health again.
 void AskShellKind() {
   for (;;) {
-    WriteLine(kShellQuestion);
+    WriteLine(texts::ShellQuestion);
     ShellKind = Store16(ReadNumber());
     ReadLineEnd();
     if (ShellKind >= 1 && ShellKind <= 3) {
@@ -79,18 +73,18 @@ void AskShellKind() {
 }
 
 void AskLaunch() {
-  WriteLine("Введите скорость и угол броска");
+  WriteLine(texts::LaunchQuestion);
   LaunchSpeed = Store16(ReadNumber());
   LaunchAngle = Store16(ReadNumber());
   ReadLineEnd();
 }
 
 void DrawShellExplosion(int16_t impactX) {
-  const int16_t y = ShellY > 0 ? Store16(500 - ShellY) : int16_t{500};
+  const int16_t y = ShellY > 0 ? Store16(GroundY - ShellY) : GroundY;
   switch (ShellKind) {
     case 1: DrawExplosion(impactX, y); break;
     case 2: DrawScatteredExplosion(impactX, y); break;
-    case 3: DrawNuclearCloud(impactX, 500); break;
+    case 3: DrawNuclearCloud(impactX, GroundY); break;
     default: break;
   }
 }
@@ -107,7 +101,7 @@ void EnemyPhase() {
 // first answer, whatever it is.
 LevelOutcome AskRestart() {
   for (;;) {
-    WriteLine(kRestartQuestion);
+    WriteLine(texts::RestartQuestion);
     RestartAnswer = ReadChar();
     ReadLineEnd();
     CloseGraph();
@@ -166,7 +160,7 @@ bool PlayTurn(LevelOutcome& outcome) {
 
   EnemyPhase();
   if (PlayerHealth <= 0) {
-    WriteLine("УБИТ");
+    WriteLine(texts::Killed);
     LevelLost = true;
   }
   if (LevelLost) {
@@ -180,7 +174,7 @@ bool PlayTurn(LevelOutcome& outcome) {
     EnemyHealthSum = Store16(EnemyHealthSum + Units[i].health);
   if (EnemyHealthSum == 0) LevelWon = true;
   if (LevelWon) {
-    WriteLine("Победа!!!");
+    WriteLine(texts::Victory);
     Delay(1500);
     CloseGraph();
     outcome = LevelOutcome::Won;

@@ -190,7 +190,7 @@ void SetMaxHealth() {
   const int16_t count = UnitCount;
   for (int i = 1; i <= count && i <= MaxUnits; ++i) {
     EnemyUnit& u = Units[i];
-    if (u.kind >= 0 && u.kind <= 11) u.maxHealth = KindFullHealth[u.kind];
+    if (u.kind >= Target && u.kind <= SpotterTruck) u.maxHealth = KindFullHealth[u.kind];
   }
   PlayerHealth = PlayerMaxHealth;
 }

@@ -41,12 +41,12 @@ int16_t Wrap16(int32_t v) { return static_cast<int16_t>(v); }
 // last-error code and never stop the program; only a drawing that reaches a
 // pixel with no mode, an OpenGL library that cannot be loaded and a display
 // that cannot be opened end it, each through the console's fatal path (the
-// terminal restored, one line, GraphFailureStatus). The first two lines read
+// terminal restored, one line, ExitFailure). The first two lines read
 // as they have always read, without the "zalpomet: " prefix. A window whose
 // connection dies is the one exception: Xlib's handler writes its line and
 // leaves with _exit, since nothing may touch the dead connection again.
 [[noreturn]] void NotInGraphicsMode() {
-  FatalLine(GraphFailureStatus,
+  FatalLine(ExitFailure,
             "Error: Not in graphics mode (use InitGraph and test GraphResult afterwards)");
 }
 

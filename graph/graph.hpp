@@ -12,10 +12,6 @@
 // The row-fill operation handed to DrawEllipse as its fill request.
 using FillRowFn = void (*)(int16_t x1, int16_t x2, int16_t y);
 
-// The exit status of the drawing layer's fatal failures: a drawing with no
-// mode, libraries that cannot be loaded, no X display.
-inline constexpr int GraphFailureStatus = 1;
-
 // Last-error codes the layer and its devices set (GraphErrorMsg has all).
 inline constexpr int16_t NotDetectedError = -2;  // detection found no mode
 inline constexpr int16_t InvalidModeError = -10;
@@ -65,9 +61,16 @@ struct Viewport {
   bool clip = true;
 };
 
+// The sixteen standard colours, entries 0..15 of every palette. The game
+// draws in White and erases in Black, the background.
+inline constexpr uint16_t Black = 0, Blue = 1, Green = 2, Cyan = 3, Red = 4, Magenta = 5,
+                          Brown = 6, LightGray = 7, DarkGray = 8, LightBlue = 9,
+                          LightGreen = 10, LightCyan = 11, LightRed = 12, LightMagenta = 13,
+                          Yellow = 14, White = 15;
+
 struct GraphState {
-  uint16_t colour = 15;
-  uint16_t background = 0;
+  uint16_t colour = White;
+  uint16_t background = Black;
   uint16_t fillPattern = 1;
   uint16_t fillColour = 255;
   std::array<uint8_t, 8> userFill{255, 255, 255, 255, 255, 255, 255, 255};
@@ -82,24 +85,6 @@ struct GraphState {
   int16_t lastError = 0;
   bool active = false;
 };
-
-// The 16 standard colours, the palette indices the game draws with.
-constexpr uint16_t Black = 0;
-constexpr uint16_t Blue = 1;
-constexpr uint16_t Green = 2;
-constexpr uint16_t Cyan = 3;
-constexpr uint16_t Red = 4;
-constexpr uint16_t Magenta = 5;
-constexpr uint16_t Brown = 6;
-constexpr uint16_t LightGray = 7;
-constexpr uint16_t DarkGray = 8;
-constexpr uint16_t LightBlue = 9;
-constexpr uint16_t LightGreen = 10;
-constexpr uint16_t LightCyan = 11;
-constexpr uint16_t LightRed = 12;
-constexpr uint16_t LightMagenta = 13;
-constexpr uint16_t Yellow = 14;
-constexpr uint16_t White = 15;
 
 // Drawing state and device table of the layer; devices read them.
 extern GraphState Graph;

@@ -72,7 +72,7 @@ void* LookUpInGL(const char* name) { return dlsym(GLHandle, name); }
 // words, with no prefix.
 [[noreturn]] void LoadFailure(const char* what, const char* library) {
   const char* cause = dlerror();
-  FatalLine(GraphFailureStatus, std::string("Could not load ") + what + " from " + library + ": " +
+  FatalLine(ExitFailure, std::string("Could not load ") + what + " from " + library + ": " +
                                     (cause != nullptr ? cause : "unknown error"));
 }
 

@@ -99,7 +99,7 @@ int LostDisplay(Display*) {
   line += '\n';
   ssize_t written = write(STDERR_FILENO, line.data(), line.size());
   (void)written;
-  _exit(GraphFailureStatus);
+  _exit(ExitFailure);
 }
 
 // The handler is ours only around the calls whose errors it checks; the
@@ -315,8 +315,8 @@ Display* Anchor() {
   if (AnchorConnection == nullptr) AnchorConnection = OpenDisplayPatiently();
   if (AnchorConnection == nullptr) {
     const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') Fatal(GraphFailureStatus, "cannot open an X display: DISPLAY is unset");
-    Fatal(GraphFailureStatus, std::string("cannot open X display \"") + name + "\"");
+    if (name == nullptr || *name == '\0') Fatal(ExitFailure, "cannot open an X display: DISPLAY is unset");
+    Fatal(ExitFailure, std::string("cannot open X display \"") + name + "\"");
   }
   return AnchorConnection;
 }

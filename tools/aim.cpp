@@ -1,5 +1,5 @@
-// Trial flights: saves the shot's globals, flies with the virtual clock
-// paused, restores. Writes nothing of the game's state in the end.
+// Trial flights: takes a snapshot of the game, flies with the virtual clock
+// paused, restores it. Writes nothing of the game's state in the end.
 #include "tools/aim.hpp"
 
 #include <cmath>
@@ -17,23 +17,19 @@ namespace {
 
 // The launch values the game would derive, without keeping them.
 std::pair<int16_t, int16_t> LaunchValues(int16_t speed, int16_t angle) {
-  const int16_t saved[] = {LaunchSpeed, LaunchAngle, ShellVX, ShellVY};
+  const GameSnapshot before = TakeSnapshot();
   LaunchSpeed = speed;
   LaunchAngle = angle;
   ComputeLaunchValues();
   const std::pair<int16_t, int16_t> v{ShellVX, ShellVY};
-  LaunchSpeed = saved[0];
-  LaunchAngle = saved[1];
-  ShellVX = saved[2];
-  ShellVY = saved[3];
+  RestoreSnapshot(before);
   return v;
 }
 
 }  // namespace
 
 Flight Trial(int16_t speed, int16_t angle) {
-  const int16_t saved[] = {LaunchSpeed, LaunchAngle, ShellVX, ShellVY,
-                           ShellDX,     ShellY,      ShellStep, ShellStopped};
+  const GameSnapshot before = TakeSnapshot();
   headless::PauseClock(true);
   LaunchSpeed = speed;
   LaunchAngle = angle;
@@ -41,14 +37,7 @@ Flight Trial(int16_t speed, int16_t angle) {
   FlyShell();
   Flight f{speed, angle, ShellVX, ShellVY, static_cast<int16_t>(PlayerX + ShellDX)};
   headless::PauseClock(false);
-  LaunchSpeed = saved[0];
-  LaunchAngle = saved[1];
-  ShellVX = saved[2];
-  ShellVY = saved[3];
-  ShellDX = saved[4];
-  ShellY = saved[5];
-  ShellStep = saved[6];
-  ShellStopped = saved[7];
+  RestoreSnapshot(before);
   return f;
 }
 

@@ -330,24 +330,18 @@ bool ReadFile(const std::string& path, std::string& bytes, std::string& cause) {
 
 }  // namespace
 
-bool Load(const std::string& path, std::string& cause) {
+void Load(const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    cause = std::string("cannot open: ") + std::strerror(errno);
-    return false;
-  }
-  bool ok = true;
+  if (file == nullptr) throw LevelFileError(std::string("cannot open: ") + std::strerror(errno));
   try {
     ReadLevelNumbers(file);
-  } catch (const LevelFileError& error) {
-    cause = error.what();
-    ok = false;
+  } catch (const LevelFileError&) {
+    std::fclose(file);
+    throw;
   }
   std::fclose(file);
-  if (!ok) return false;
   ResetLevelState();
   PrepareHealth();
-  return true;
 }
 
 std::vector<std::string> Check(const std::string& path) {
@@ -358,7 +352,9 @@ std::vector<std::string> Check(const std::string& path) {
     return report.Lines();
   }
   const std::vector<Token> tokens = Tokens(bytes);
-  if (!Load(path, cause)) {
+  try {
+    Load(path);
+  } catch (const LevelFileError& error) {
     // Find the number the reader stumbled on.
     size_t wanted = 6;
     for (size_t k = 0; k < tokens.size() && k < wanted; ++k) {
@@ -371,7 +367,7 @@ std::vector<std::string> Check(const std::string& path) {
       if (k == 0 && value > MaxUnits) break;  // refused before any other number
       if (k == 0) wanted = NumbersWanted(value);
     }
-    report.Item(1, cause);
+    report.Item(1, error.what());
     return report.Lines();
   }
   const size_t wanted = NumbersWanted(UnitCount);
@@ -382,7 +378,7 @@ std::vector<std::string> Check(const std::string& path) {
   CheckNumbers(report);
   CheckBriefing(report, bytes, tokens.size() >= wanted ? tokens[wanted - 1].end : bytes.size());
   const bool kindsKnown = std::all_of(Units.begin() + 1, Units.begin() + 1 + std::max<int16_t>(UnitCount, 0),
-                                      [](const EnemyUnit& u) { return u.kind >= 0 && u.kind <= 11; });
+                                      [](const EnemyUnit& u) { return u.kind >= Target && u.kind <= SpotterTruck; });
   CheckDrawings(report);
   if (UnitCount >= 1 && kindsKnown) CheckTargets(report);
   return report.Lines();

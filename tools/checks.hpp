@@ -19,8 +19,8 @@ inline constexpr int kMaxSpeed = 100;
 std::vector<std::string> Check(const std::string& path);
 
 // Reads the numbers of a level into the game state as the game's LoadLevel
-// does (without the terminal) and prepares it for play. False with the cause
-// when the file cannot be read as a level.
-bool Load(const std::string& path, std::string& cause);
+// does (without the terminal) and prepares it for play. Throws the game's
+// LevelFileError when the file cannot be read as a level.
+void Load(const std::string& path);
 
 }  // namespace checks

@@ -1,18 +1,18 @@
-// The headless display mode and the virtual clock of the level checker; the
-// mode's device draws nothing but can measure what it is given. Writes the
-// mode registry, the CloseGraph handler and the console's test seams
-// (DelayClock, DelaySleepUntil, ClockSeconds).
+// The headless display mode and the virtual clock of the level checker, on
+// the shared fake device and clock; the device draws nothing but can measure
+// what it is given. Writes the mode registry, the CloseGraph handler and the
+// console's test seams (DelayClock, DelaySleepUntil, ClockSeconds).
 #include "tools/headless.hpp"
 
 #include <algorithm>
 
 #include "console/console.hpp"
 #include "graph/graph.hpp"
+#include "tools/fakes.hpp"
 
 namespace headless {
 namespace {
 
-bool Open = false;
 bool Paused = false;
 uint64_t SleptMs = 0;
 int64_t ClockBase = 0;
@@ -22,7 +22,6 @@ bool Measuring = false;
 Box Measured;
 
 void Widen(int x, int y) {
-  if (!Measuring) return;
   if (Measured.Empty()) {
     Measured = {x, y, x, y};
     return;
@@ -33,89 +32,49 @@ void Widen(int x, int y) {
   Measured.bottom = std::max(Measured.bottom, y);
 }
 
-// Every primitive is dropped after widening the measured box. Supplying the
-// line and ellipse entries keeps the layer's generic versions (one pixel call
-// per pixel) off the path, which is what keeps a whole level well under a
-// second.
-void NoPixel(int16_t x, int16_t y, uint16_t) { Widen(x, y); }
-void NoPutPixel(int16_t x, int16_t y) { Widen(x, y); }
-uint16_t NoGetPixel(int16_t, int16_t) { return 0; }
-void NoSetPalette(uint16_t, uint16_t, uint16_t, uint16_t) {}
-void NoGetPalette(uint16_t, uint16_t& r, uint16_t& g, uint16_t& b) { r = g = b = 0; }
-void NoLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  Widen(x1, y1);
-  Widen(x2, y2);
-}
-void NoEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t, int16_t, FillRowFn) {
-  Widen(x - rx, y - ry);
-  Widen(x + rx, y + ry);
-}
-void NoRow(int16_t x1, int16_t x2, int16_t y) { NoLine(x1, y, x2, y); }
-void NoColumn(int16_t x, int16_t y1, int16_t y2) { NoLine(x, y1, x, y2); }
-void NoClear() {}
-
-// Like the window device, a second opening while open fails, so a path of
-// the game that forgets CloseGraph ends the checker as it would end the game.
-void OpenMode() {
-  if (Open) {
-    Graph.lastError = -11;
-    return;
+// Every primitive widens the measured box by its ends, or by the box around
+// an ellipse. The device supplies its own line and ellipse, which keeps the
+// layer's generic versions (one pixel call per pixel) off the path: that is
+// what keeps a whole level well under a second.
+void Measure(const fake::Call& c) {
+  if (!Measuring) return;
+  switch (c.op) {
+    case fake::Op::Line:
+      Widen(c.a, c.b);
+      Widen(c.c, c.d);
+      break;
+    case fake::Op::Pixel: Widen(c.a, c.b); break;
+    case fake::Op::Circle:
+    case fake::Op::Disc:
+      Widen(c.a - c.c, c.b - c.d);
+      Widen(c.a + c.c, c.b + c.d);
+      break;
+    case fake::Op::FillRow:
+      Widen(c.a, c.c);
+      Widen(c.b, c.c);
+      break;
+    case fake::Op::Clear:
+    case fake::Op::Delay: break;
   }
-  Open = true;
 }
 
-void Close() { Open = false; }
-
-// Delay's clock: virtual time moves only when slept on, so every sleep is
-// the delay asked and the game's clock is their sum. Delay reckons its
-// deadlines on this one, so it moves while paused too; only the game's
-// clock stands still.
-int64_t VirtualNs = 0;
-
-int64_t Now() { return VirtualNs; }
-
-void SleepUntil(int64_t deadline) {
-  if (deadline <= VirtualNs) return;
-  if (!Paused) SleptMs += static_cast<uint64_t>((deadline - VirtualNs) / 1'000'000);
-  VirtualNs = deadline;
+// Every sleep is the delay asked and the game's clock is their sum. Delay
+// reckons its deadlines on the virtual clock, which moves while paused too;
+// only the game's clock stands still.
+void Slept(uint16_t ms) {
+  if (!Paused) SleptMs += ms;
 }
 
 int64_t Clock() { return ClockBase + ExtraSeconds + static_cast<int64_t>(SleptMs / 1000); }
-
-DisplayMode HeadlessMode() {
-  DisplayMode m;
-  m.driver = 10;
-  m.mode = 259;
-  m.colours = 256;
-  m.paletteSize = 256;
-  m.maxX = kMaxX;
-  m.maxY = kMaxY;
-  m.name = "headless";
-  m.device = GraphDevice{
-      .plotPixel = NoPixel,
-      .putPixel = NoPutPixel,
-      .getPixel = NoGetPixel,
-      .setPalette = NoSetPalette,
-      .getPalette = NoGetPalette,
-      .line = NoLine,
-      .drawEllipse = NoEllipse,
-      .fillRow = NoRow,
-      .horizontalLine = NoRow,
-      .verticalLine = NoColumn,
-      .clearWindow = NoClear,
-      .openMode = OpenMode,
-  };
-  return m;
-}
 
 }  // namespace
 
 void Install() {
   ClearModes();
-  RegisterMode(HeadlessMode());
-  SetCloseGraphHandler(Close);
-  DelayClock = Now;
-  DelaySleepUntil = SleepUntil;
+  RegisterMode(fake::Mode("headless", 259, kMaxX, kMaxY));
+  fake::Observe(Measure);
+  SetCloseGraphHandler(fake::Close);
+  fake::InstallClock(Slept);
   ClockSeconds = Clock;
   ResetClock();
 }
@@ -125,7 +84,7 @@ void OpenWindow() {
   InitGraph(driver, mode, "");
 }
 
-bool WindowOpen() { return Open; }
+bool WindowOpen() { return fake::WindowOpen(); }
 
 void BeginMeasure() {
   Measuring = true;

@@ -1,5 +1,5 @@
 // The bot behind headless play. The game runs unchanged: its questions go to
-// a memory file standing in for the terminal, and the console's present hook
+// a memory file standing in for the terminal, and the console's read hook
 // (called before every read of the terminal) lets the bot look at the text
 // just written and the game's globals, and put its answer into the pipe that
 // is the game's standard input. Delays run on the virtual clock.
@@ -20,7 +20,9 @@
 
 #include "console/console.hpp"
 #include "game/effects.hpp"
+#include "game/level_file.hpp"
 #include "game/state.hpp"
+#include "game/texts.hpp"
 #include "game/turn.hpp"
 #include "game/units.hpp"
 #include "graph/graph.hpp"
@@ -48,7 +50,6 @@ std::string Pending;  // output not yet matched against the questions
 
 std::mt19937 Hand;
 int Shots = 0;
-bool Busy = false;      // deciding: the trial flights' delays call the hook too
 bool Refused = false;  // the restart question has been answered
 int AimX = 0;          // where the coming shot should land
 int AimAt = 0;         // object aimed at
@@ -88,7 +89,7 @@ void TakeOutput() {
 }
 
 bool Living(const EnemyUnit& u) {
-  return u.destroyed == 0 && u.health > 0 && u.kind >= 0 && u.kind <= 11;
+  return u.destroyed == 0 && u.health > 0 && u.kind >= Target && u.kind <= SpotterTruck;
 }
 
 KindValues ValuesOf(const EnemyUnit& u) {
@@ -170,15 +171,11 @@ int Noisy(int value, double spread) {
 // Whether the chosen shell bursting at x would cost nothing at all, by the
 // game's own damage and splash rules run on the state and then undone.
 bool Harmless(int16_t x) {
-  const auto savedUnits = Units;
-  const int16_t savedHealth = PlayerHealth;
+  const GameSnapshot before = TakeSnapshot();
   ApplyShellDamage(x);
   ApplySplash(x);
-  bool harmless = PlayerHealth == savedHealth;
-  for (int i = 1; i <= UnitCount; ++i)
-    harmless = harmless && Units[i].health == savedUnits[i].health;
-  Units = savedUnits;
-  PlayerHealth = savedHealth;
+  const bool harmless = TakeSnapshot() == before;
+  RestoreSnapshot(before);
   return harmless;
 }
 
@@ -206,13 +203,10 @@ std::string WasteLaunch() {
 // state the drawing writes.
 template <typename Decide>
 std::string WithTurnBoxes(Decide decide) {
-  const auto savedUnits = Units;
-  const int16_t savedSeen = SpotterSeen, savedIndex = SpotterIndex;
+  const GameSnapshot before = TakeSnapshot();
   DrawAllUnits();
   std::string answer = decide();
-  Units = savedUnits;
-  SpotterSeen = savedSeen;
-  SpotterIndex = savedIndex;
+  RestoreSnapshot(before);
   return answer;
 }
 
@@ -238,20 +232,13 @@ std::string ChooseLaunch() {
   return std::to_string(speed) + " " + std::to_string(angle) + "\n";
 }
 
-constexpr std::string_view kShellQuestion = "Введите тип снаряда";
-constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
-constexpr std::string_view kKilled = "УБИТ";
-constexpr std::string_view kRestartQuestion = "Начать уровень заново?";
-constexpr std::string_view kAnyKey = "Нажмите любую клавишу";
-
-// Called before every read of the terminal, and before every delay and
-// write, which find nothing new to answer.
+// Called before every read of the terminal. The questions are looked for by
+// what fits their first row.
 void Hook() {
-  if (Busy) return;
-  Busy = true;
   TakeOutput();
-  const std::string_view markers[] = {kShellQuestion, kLaunchQuestion, kKilled, kRestartQuestion,
-                                      kAnyKey};
+  const std::string_view markers[] = {texts::Lead(texts::ShellQuestion), texts::LaunchQuestion,
+                                      texts::Killed, texts::Lead(texts::RestartQuestion),
+                                      texts::PressAnyKey};
   for (;;) {
     size_t at = std::string::npos;
     int which = -1;
@@ -285,7 +272,6 @@ void Hook() {
   }
   // Keep a tail that may be the start of a question still being written.
   if (Pending.size() > 256) Pending.erase(0, Pending.size() - 256);
-  Busy = false;
 }
 
 }  // namespace
@@ -304,15 +290,17 @@ void Setup() {
   fcntl(ScreenFd, F_SETFL, fcntl(ScreenFd, F_GETFL) | O_APPEND);
   if (dup2(ScreenFd, 1) < 0) Fail("cannot redirect standard output");
   ConsoleInit();
-  SetPresentHook(Hook);
+  SetReadHook(Hook);
 }
 
 Result Play(const std::string& path, uint32_t seed) {
-  std::string cause;
-  if (!checks::Load(path, cause)) Fail(cause.c_str());
   // A fresh program: no spotter truck seen yet.
-  SpotterSeen = 0;
-  SpotterIndex = 0;
+  ResetGameState();
+  try {
+    checks::Load(path);
+  } catch (const LevelFileError& error) {
+    Fail(error.what());
+  }
   headless::ResetClock();
   headless::SetClockBase(kClockBase + int64_t{86400} * seed);
   Hand.seed(seed);

@@ -1,12 +1,13 @@
-// What the real program writes that the end-to-end tests wait for, in one
-// place, so a reworded question is mended once. The longer questions are
-// kept to prefixes that fit in the first row: the console wraps at 80 bytes.
+// What the real program writes that the end-to-end tests wait for: the
+// game's own texts, the longer questions cut to what fits in the first row
+// (the console wraps at 80 bytes).
 #pragma once
 
 #include <chrono>
 #include <string>
 #include <string_view>
 
+#include "game/texts.hpp"
 #include "tests/support/pty.hpp"
 
 namespace e2e {
@@ -18,16 +19,16 @@ inline constexpr pty::Millis kWait = 30000ms;
 
 inline const std::string kClear = "\033[H\033[2J";
 
-inline constexpr std::string_view kMenuPrompt = "Выберите пункт меню";
-inline constexpr std::string_view kGameTypeTitle = "Выберите тип игры";
-inline constexpr std::string_view kAnyKey = "Нажмите любую клавишу";
-inline constexpr std::string_view kLevelQuestion = "Введите номер уровня";
-inline constexpr std::string_view kSkillQuestion = "Выберите уровень противника";
-inline constexpr std::string_view kShellQuestion = "Введите тип снаряда";
-inline constexpr std::string_view kLaunchQuestion = "Введите скорость и угол броска";
-inline constexpr std::string_view kRestartQuestion = "Вы проиграли. Начать уровень заново?";
-inline constexpr std::string_view kVictory = "Победа!!!";
-inline constexpr std::string_view kKilled = "УБИТ";
+inline constexpr std::string_view kMenuPrompt = texts::ChooseItem;
+inline constexpr std::string_view kGameTypeTitle = texts::GameTypeTitle;
+inline constexpr std::string_view kAnyKey = texts::PressAnyKey;
+inline constexpr std::string_view kLevelQuestion = texts::LevelQuestion;
+inline constexpr std::string_view kSkillQuestion = texts::Lead(texts::SkillQuestion);
+inline constexpr std::string_view kShellQuestion = texts::Lead(texts::ShellQuestion);
+inline constexpr std::string_view kLaunchQuestion = texts::LaunchQuestion;
+inline constexpr std::string_view kRestartQuestion = texts::Lead(texts::RestartQuestion);
+inline constexpr std::string_view kVictory = texts::Victory;
+inline constexpr std::string_view kKilled = texts::Killed;
 
 // Non-overlapping occurrences of needle.
 inline size_t Count(std::string_view haystack, std::string_view needle) {

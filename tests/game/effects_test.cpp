@@ -41,7 +41,7 @@ class EffectsTest : public ::testing::Test {
 
   static void Reset() {
     rec::Clear();
-    rec::ResetGameState();
+    ResetGameState();
     PlayerX = -5000;  // far from every impact unless a test moves it
     PlayerHealth = 10000;
     SplashRadius = 60;

@@ -107,7 +107,7 @@ class EnemyFireTest : public ::testing::Test {
  protected:
   void SetUp() override {
     rec::Start();
-    rec::ResetGameState();
+    ResetGameState();
     PlayerX = 100;
     PlayerHealth = 5000;
     ThreatLevel = 3;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/console.hpp"
+#include "game/advance.hpp"
 #include "game/raids.hpp"
 #include "game/state.hpp"
 #include "graph/graph.hpp"
@@ -145,7 +146,7 @@ class RaidsTest : public ::testing::Test {
   static void Start(uint16_t maxX) {
     rec::Stop();
     rec::Start(maxX, rec::kMaxY);
-    rec::ResetGameState();
+    ResetGameState();
     PlayerX = 100;
     PlayerHealth = 5000;
     ThreatLevel = 15;

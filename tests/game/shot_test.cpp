@@ -31,7 +31,7 @@ class FlyShellTest : public ::testing::Test {
 
   static void Reset() {
     rec::VirtualMs() = 0;
-    rec::ResetGameState();
+    ResetGameState();
     // Wrong values everywhere FlyShell must reset or write.
     ShellStopped = 1;
     ShellStep = 999;

@@ -24,7 +24,7 @@ std::string N(int v) { return std::to_string(v); }
 class StatusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    rec::ResetGameState();
+    ResetGameState();
     ThreatLevel = 1;
     rec::Start();
   }

@@ -27,7 +27,7 @@ TEST(PlayTurn, ThreatStocksDefeatAndVictory) {
   close(fds[1]);  // answers that run out end the program instead of hanging the test
   rec::Start();
   rec::Stop();  // every turn opens the window itself
-  rec::ResetGameState();
+  ResetGameState();
   UnitCount = 1;
   Units[1] = {.x = 700, .kind = 0, .health = 100, .maxHealth = 100};
   PlayerX = 100;

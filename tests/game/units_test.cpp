@@ -57,7 +57,7 @@ const Drawing kDrawings[] = {
 
 // Draws the drawing at x in the colour, with a record whose values no kind has.
 std::vector<Call> Draw(const Drawing& d, int16_t x, uint16_t colour) {
-  rec::ResetGameState();
+  ResetGameState();
   UnitCount = 1;
   Units[1] = {.x = x, .kind = d.kind, .width = -1, .height = -1, .step = -1, .weapon = -1,
               .range = -1};
@@ -135,7 +135,7 @@ TEST_F(UnitsTest, DestroyedAndOutOfRangeKindsAreNeitherDrawnNorGivenValues) {
   struct Case { int16_t kind, destroyed; };
   const Case cases[] = {{-32768, 0}, {-1, 0}, {12, 0}, {32767, 0}, {5, 1}, {11, 1}, {0, -1}};
   for (const Case& c : cases) {
-    rec::ResetGameState();
+    ResetGameState();
     UnitCount = 1;
     Units[1] = {.kind = c.kind, .health = 500, .destroyed = c.destroyed, .width = -1, .range = -1};
     rec::Clear();
@@ -149,7 +149,7 @@ TEST_F(UnitsTest, DestroyedAndOutOfRangeKindsAreNeitherDrawnNorGivenValues) {
 }
 
 TEST_F(UnitsTest, OnlyTheLevelsObjectsAreDrawn) {
-  rec::ResetGameState();
+  ResetGameState();
   UnitCount = 2;
   for (int i = 1; i <= 4; ++i) Units[i].kind = Target, Units[i].x = static_cast<int16_t>(100 * i);
   DrawAllUnits();
@@ -164,7 +164,7 @@ TEST_F(UnitsTest, OnlyTheLevelsObjectsAreDrawn) {
 }
 
 TEST_F(UnitsTest, TwoSpotterTrucksLeaveTheHigherStandingIndex) {
-  rec::ResetGameState();
+  ResetGameState();
   SpotterMode = 1;
   UnitCount = 6;
   for (int i = 1; i <= 6; ++i) Units[i].kind = Tank, Units[i].x = static_cast<int16_t>(100 + 50 * i);
@@ -188,7 +188,7 @@ TEST_F(UnitsTest, TwoSpotterTrucksLeaveTheHigherStandingIndex) {
 // The flag leaves white current, so in an erase pass what follows it in the
 // table is drawn in white while what comes before it is erased.
 TEST_F(UnitsTest, FlagInAnErasePassLeavesLaterObjectsWhite) {
-  rec::ResetGameState();
+  ResetGameState();
   UnitCount = 3;
   Units[1] = {.x = 300, .kind = Target};
   Units[2] = {.x = 500, .kind = Flag};
@@ -205,7 +205,7 @@ TEST_F(UnitsTest, FlagInAnErasePassLeavesLaterObjectsWhite) {
 
 TEST_F(UnitsTest, SetMaxHealthByKindKeepsLeftoversForUnknownKinds) {
   const int16_t full[12] = {100, 450, 1500, 3000, 1000, 1200, 1500, 1500, 150, 1000, 500, 500};
-  rec::ResetGameState();
+  ResetGameState();
   UnitCount = 16;
   for (int16_t k = 0; k < 12; ++k) Units[k + 1].kind = k;
   Units[13] = {.kind = 12, .maxHealth = 777};

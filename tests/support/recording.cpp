@@ -1,21 +1,16 @@
-// The recording device for tests: a display mode whose device entries append
-// one Call per call, the virtual clock behind Delay and Randomize, seeds and
-// the state reset. Writes the log, the virtual time, the console's clock
-// seams (DelayClock, DelaySleepUntil, ClockSeconds), RandSeed and
-// (ResetGameState) every game variable.
+// The recording device for tests: the fake display mode with an observer
+// that appends one Call per call, the virtual clock behind Delay and
+// Randomize, and seeds. Writes the log, the virtual time, the console's clock
+// seams (DelayClock, DelaySleepUntil, ClockSeconds) and RandSeed.
 #include "tests/support/recording.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <sstream>
 
 #include "console/console.hpp"
-#include "game/enemy_fire.hpp"
-#include "game/raids.hpp"
-#include "game/state.hpp"
 #include "graph/graph.hpp"
 
 namespace rec {
@@ -24,104 +19,19 @@ namespace {
 std::vector<Call> TheCalls;
 uint64_t TheVirtualMs = 0;
 int64_t FrozenSeconds = 0;
-bool WindowOpen = false;
 uint16_t RegisteredMaxX = 0, RegisteredMaxY = 0;
 bool Registered = false;
-std::array<std::array<uint16_t, 3>, 256> Palette{};
-
-int Colour() { return Graph.colour; }
-
-void RecLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  TheCalls.push_back(LineCall(x1, y1, x2, y2, Colour()));
-}
-void RecHorizontalLine(int16_t x1, int16_t x2, int16_t y) { RecLine(x1, y, x2, y); }
-void RecVerticalLine(int16_t x, int16_t y1, int16_t y2) { RecLine(x, y1, x, y2); }
-void RecPlotPixel(int16_t x, int16_t y, uint16_t colour) {
-  TheCalls.push_back(PixelCall(x, y, colour));
-}
-void RecPutPixel(int16_t x, int16_t y) { RecPlotPixel(x, y, Graph.colour); }
-uint16_t RecGetPixel(int16_t, int16_t) { return 0; }
-
-void RecSetPalette(uint16_t index, uint16_t r, uint16_t g, uint16_t b) {
-  if (index < Palette.size()) Palette[index] = {r, g, b};
-}
-
-void RecGetPalette(uint16_t index, uint16_t& r, uint16_t& g, uint16_t& b) {
-  const auto& entry = Palette[index < Palette.size() ? index : 0];
-  r = entry[0];
-  g = entry[1];
-  b = entry[2];
-}
-
-void RecDrawEllipse(int16_t x, int16_t y, uint16_t rx, uint16_t ry, int16_t, int16_t,
-                    FillRowFn fill) {
-  Call call{.op = fill == nullptr ? Op::Circle : Op::Disc, .a = x, .b = y, .c = rx, .d = ry,
-            .colour = Colour()};
-  if (fill != nullptr) call.pattern = Graph.fillPattern, call.fill = Graph.fillColour;
-  TheCalls.push_back(call);
-}
-
-void RecFillRow(int16_t x1, int16_t x2, int16_t y) {
-  TheCalls.push_back({.op = Op::FillRow, .a = x1, .b = x2, .c = y, .pattern = Graph.fillPattern, .fill = Graph.fillColour});
-}
-
-void RecClearWindow() { TheCalls.push_back({.op = Op::Clear}); }
-
-// Like the window device: a second opening while open fails.
-void RecOpenMode() {
-  if (WindowOpen) {
-    Graph.lastError = -11;
-    return;
-  }
-  Palette = DefaultPalette;
-  WindowOpen = true;
-}
-
-void RecCloseGraph() { WindowOpen = false; }
-
-// Virtual time moves only when slept on, so each sleep is the delay asked.
-int64_t TheVirtualNs = 0;
 void (*OnSleep)(uint16_t ms) = nullptr;
 
-int64_t VirtualNow() { return TheVirtualNs; }
+void Record(const Call& call) { TheCalls.push_back(call); }
 
-void VirtualSleepUntil(int64_t deadline) {
-  if (deadline <= TheVirtualNs) return;
-  const auto ms = static_cast<uint16_t>((deadline - TheVirtualNs) / 1'000'000);
-  TheVirtualNs = deadline;
+void Slept(uint16_t ms) {
   TheVirtualMs += ms;
   TheCalls.push_back(DelayCall(ms));
   if (OnSleep != nullptr) OnSleep(ms);
 }
 
 int64_t FrozenClock() { return FrozenSeconds; }
-
-DisplayMode RecordingMode(uint16_t maxX, uint16_t maxY) {
-  DisplayMode m;
-  m.driver = 10;
-  m.mode = 263;
-  m.colours = 256;
-  m.paletteSize = 256;
-  m.maxX = maxX;
-  m.maxY = maxY;
-  m.name = "recording";
-  // No circle and no text: the layer's own are what the game gets on screen.
-  m.device = GraphDevice{
-      .plotPixel = RecPlotPixel,
-      .putPixel = RecPutPixel,
-      .getPixel = RecGetPixel,
-      .setPalette = RecSetPalette,
-      .getPalette = RecGetPalette,
-      .line = RecLine,
-      .drawEllipse = RecDrawEllipse,
-      .fillRow = RecFillRow,
-      .horizontalLine = RecHorizontalLine,
-      .verticalLine = RecVerticalLine,
-      .clearWindow = RecClearWindow,
-      .openMode = RecOpenMode,
-  };
-  return m;
-}
 
 }  // namespace
 
@@ -142,7 +52,6 @@ std::string Text(const Call& call) {
   return "?";
 }
 
-std::ostream& operator<<(std::ostream& out, const Call& call) { return out << Text(call); }
 
 void AddRectangle(std::vector<Call>& calls, int x1, int y1, int x2, int y2, int colour) {
   calls.push_back(LineCall(x1, y1, x2 - 1, y1, colour));
@@ -172,13 +81,14 @@ void Start(uint16_t maxX, uint16_t maxY) {
                        AllModes().size() == 1 && AllModes()[0].name == "recording";
   if (!present) {
     ClearModes();
-    RegisterMode(RecordingMode(maxX, maxY));
+    RegisterMode(fake::Mode("recording", 263, maxX, maxY));
     Registered = true;
     RegisteredMaxX = maxX;
     RegisteredMaxY = maxY;
   }
   InstallVirtualClock();
-  SetCloseGraphHandler(RecCloseGraph);
+  fake::Observe(Record);
+  SetCloseGraphHandler(fake::Close);
   CloseGraph();
   int16_t driver = 0, mode = 30000;
   InitGraph(driver, mode, "");
@@ -218,8 +128,7 @@ std::vector<int> Bursts() {
 uint64_t& VirtualMs() { return TheVirtualMs; }
 
 void InstallVirtualClock(void (*onSleep)(uint16_t ms)) {
-  DelayClock = VirtualNow;
-  DelaySleepUntil = VirtualSleepUntil;
+  fake::InstallClock(Slept);
   ClockSeconds = FrozenClock;
   OnSleep = onSleep;
   TheVirtualMs = 0;
@@ -228,12 +137,6 @@ void InstallVirtualClock(void (*onSleep)(uint16_t ms)) {
 uint32_t FreshSeed() {
   static uint32_t next = 20260000;
   return ++next;
-}
-
-void Reseed(uint32_t seed) {
-  RandSeed = seed + 1;
-  Random(1);
-  RandSeed = seed;
 }
 
 uint32_t SeedNow() {
@@ -310,22 +213,6 @@ ReferenceField ReferenceSkirmish(uint32_t seed, int skill, int kindBefore) {
   return f;
 }
 
-void ResetGameState() {
-  Units = {};
-  LevelNumber = UnitCount = PlayerX = PlayerHealth = PlayerMaxHealth = 0;
-  AmmoHE = AmmoAP = AmmoNuclear = ShellKind = LaunchSpeed = LaunchAngle = 0;
-  ShellVX = ShellVY = ShellStep = ShellDX = ShellY = ShellStopped = 0;
-  SplashRadius = SplashDamage = 0;
-  ThreatLevel = SpotterMode = SpotterSeen = SpotterIndex = 0;
-  UnitMoving = false;
-  MenuChoice = GameMode = 0;
-  QuitRequested = LevelWon = LevelLost = false;
-  ReturnToMenu = EnemyHealthSum = EnemySkill = SkirmishBudget = 0;
-  RestartAnswer = 0;
-  GraphDriver = GraphMode = 0;
-  BriefingLine.clear();
-  AimSpread = AdvanceDir = AdvanceStartX = 0;
-  RandSeed = 0;
-}
-
 }  // namespace rec
+
+std::ostream& fake::operator<<(std::ostream& out, const Call& call) { return out << rec::Text(call); }

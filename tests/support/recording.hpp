@@ -1,9 +1,9 @@
-// What the game and drawing tests share, said once: a drawing device that
-// records every device call as a Call, the one virtual clock behind Delay and
-// Randomize, seeds and the count of numbers drawn, reference loops written
-// from the rules for expectations, and the reset of the game state. The
-// device is registered through the same mode table as the window device, so
-// a drawing is checked against its primitives without X.
+// What the game and drawing tests share, said once: the fake device recording
+// every device call as a Call, the virtual clock behind Delay and Randomize,
+// seeds and the count of numbers drawn, and reference loops written from the
+// rules for expectations. The device is registered through the same mode
+// table as the window device, so a drawing is checked against its primitives
+// without X.
 #pragma once
 
 #include <cstdint>
@@ -14,31 +14,17 @@
 #include <vector>
 
 #include "tests/support/reference_random.hpp"
+#include "tools/fakes.hpp"
 
 namespace rec {
 
 inline constexpr uint16_t kMaxX = 1279;
 inline constexpr uint16_t kMaxY = 1023;
 
-// One call of a device entry, with the layer's state that decides its look.
-//   Line     a, b, c, d = x1, y1, x2, y2 (device Line, HorizontalLine, VerticalLine)
-//   Pixel    a, b = x, y; colour is PlotPixel's own argument
-//   Circle   a, b, c, d = x, y, x radius, y radius (DrawEllipse without fill)
-//   Disc     the same with fill (FillEllipse), in fill pattern and fill colour
-//   FillRow  a, b, c = x1, x2, y, in fill pattern and fill colour
-//   Clear    ClearWindow
-//   Delay    a = milliseconds, from the virtual clock
-enum class Op : uint8_t { Line, Pixel, Circle, Disc, FillRow, Clear, Delay };
-struct Call {
-  Op op = Op::Line;
-  int a = 0, b = 0, c = 0, d = 0;
-  int colour = 0;  // the layer's current colour at the call
-  int pattern = 0, fill = 0;
-  bool operator==(const Call&) const = default;
-};
+using fake::Call;
+using fake::Op;
 // "Line(10,10,19,10) colour 15", "Disc(100,520,30,30) fill 0/15 colour 15", "Delay(50)".
 std::string Text(const Call& call);
-std::ostream& operator<<(std::ostream& out, const Call& call);
 
 inline Call LineCall(int x1, int y1, int x2, int y2, int colour) {
   return {.op = Op::Line, .a = x1, .b = y1, .c = x2, .d = y2, .colour = colour};
@@ -84,9 +70,7 @@ void InstallVirtualClock(void (*onSleep)(uint16_t ms) = nullptr);
 
 // A seed the generator has not had in this process, so it reseeds.
 uint32_t FreshSeed();
-// RandSeed := seed, and the generator starts over from it even when it took
-// the same seed before (it reseeds only when RandSeed changes).
-void Reseed(uint32_t seed);
+using fake::Reseed;
 // RandSeed := a fresh seed; returns it.
 uint32_t SeedNow();
 // The next Randomize seeds with a fresh seed; returns it.
@@ -118,8 +102,9 @@ struct ReferenceField {
 };
 ReferenceField ReferenceSkirmish(uint32_t seed, int skill, int kindBefore = 0);
 
-// Every program-wide game variable back to its start-up value, as a new
-// process has them; the drawing state is left to Start.
-void ResetGameState();
-
 }  // namespace rec
+
+namespace fake {
+// Calls print as rec::Text has them, in every expectation's message.
+std::ostream& operator<<(std::ostream& out, const Call& call);
+}  // namespace fake

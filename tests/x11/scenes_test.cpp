@@ -122,7 +122,7 @@ class Scenes : public ::testing::Test {
   }
 
   static void ResetGame() {
-    rec::ResetGameState();
+    ResetGameState();
     PlayerX = 50;
     PlayerMaxHealth = PlayerHealth = 1000;
     AmmoHE = 10;
