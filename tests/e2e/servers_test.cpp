@@ -15,7 +15,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -122,8 +124,14 @@ TEST(Servers, ServerGoneBeforeTheOpeningViewIsNamed) {
   pty::Session s(GameOptions(dir, *x));
   ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
   x->Kill();
+  // While the game tries again, another test's new server would take the
+  // first free display number, this one: its lock, naming a live process
+  // (ours), keeps it taken.
+  const std::string lock = "/tmp/.X" + display.substr(1) + "-lock";
+  std::ofstream(lock) << std::setw(10) << getpid() << "\n";
   s.Write("1 2 1\r");
   const pty::ExitStatus st = s.WaitExit(kWait);
+  std::remove(lock.c_str());
   EXPECT_TRUE(st.exited && st.code == 1) << st.Describe() << "\n" << Shown(s);
   EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
   const std::string cause = "zalpomet: X11: cannot open display \"" + display + "\"\r\n";
