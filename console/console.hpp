@@ -54,6 +54,9 @@ void ClrScr();
 void GotoXY(uint8_t column, uint8_t row);
 void WriteText(std::string_view text);
 void WriteLine(std::string_view text);
+// Well-formed UTF-8 (no stray continuation bytes, overlong forms, surrogates
+// or values past U+10FFFF): what the wrap keeps whole as letters.
+bool ValidUtf8(std::string_view bytes);
 
 int64_t ReadNumber();
 uint64_t ReadUnsigned();

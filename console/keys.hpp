@@ -11,19 +11,10 @@ namespace console {
 // Codes of the extended keys, which arrive as the two keys 0, code.
 namespace key {
 inline constexpr uint8_t kCtrl2 = 3;  // Ctrl+2 / Ctrl+@, which the terminal sends as byte 0
-inline constexpr uint8_t kF1 = 59;  // F1..F10 are 59..68
-inline constexpr uint8_t kHome = 71;
-inline constexpr uint8_t kUp = 72;
-inline constexpr uint8_t kPageUp = 73;
-inline constexpr uint8_t kLeft = 75;
-inline constexpr uint8_t kRight = 77;
-inline constexpr uint8_t kEnd = 79;
-inline constexpr uint8_t kDown = 80;
-inline constexpr uint8_t kPageDown = 81;
-inline constexpr uint8_t kInsert = 82;
-inline constexpr uint8_t kDelete = 83;
-inline constexpr uint8_t kF11 = 133;
-inline constexpr uint8_t kF12 = 134;
+inline constexpr uint8_t kF1 = 59;    // F1..F10 are 59..68
+inline constexpr uint8_t kF11 = 133, kF12 = 134;
+inline constexpr uint8_t kHome = 71, kUp = 72, kPageUp = 73, kLeft = 75, kRight = 77;
+inline constexpr uint8_t kEnd = 79, kDown = 80, kPageDown = 81, kInsert = 82, kDelete = 83;
 inline constexpr uint8_t kAlt1 = 120;  // Alt+1..Alt+9 are 120..128, Alt+0 is 129
 }  // namespace key
 

@@ -189,27 +189,18 @@ enum class EscapeStep { kMore, kDone, kAbort };
 // belong to it: the sequence so far is counted and the byte is taken anew.
 EscapeStep ContinueEscape(char ch) {
   const auto b = static_cast<unsigned char>(ch);
+  EscapeStep step = EscapeStep::kAbort;
   if (PendingLength == 1) {
-    if (ch == '[') {
-      AddToEscape(ch);
-      return EscapeStep::kMore;
-    }
-    if (b >= 0x20 && b <= 0x7E) {
-      AddToEscape(ch);
-      return EscapeStep::kDone;
-    }
-    return EscapeStep::kAbort;
+    if (ch == '[') step = EscapeStep::kMore;
+    else if (b >= 0x20 && b <= 0x7E) step = EscapeStep::kDone;
+  } else if (b >= 0x20 && b <= 0x3F && PendingLength < kMaxEscapeLength - 1) {
+    // One place is always kept free for the final byte.
+    step = EscapeStep::kMore;
+  } else if (b >= 0x40 && b <= 0x7E) {
+    step = EscapeStep::kDone;
   }
-  // One place is always kept free for the final byte.
-  if (b >= 0x20 && b <= 0x3F && PendingLength < kMaxEscapeLength - 1) {
-    AddToEscape(ch);
-    return EscapeStep::kMore;
-  }
-  if (b >= 0x40 && b <= 0x7E) {
-    AddToEscape(ch);
-    return EscapeStep::kDone;
-  }
-  return EscapeStep::kAbort;
+  if (step != EscapeStep::kAbort) AddToEscape(ch);
+  return step;
 }
 
 void EndEscape() {
@@ -316,6 +307,15 @@ void LineEnd() {
 }
 
 }  // namespace console
+
+bool ValidUtf8(std::string_view bytes) {
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t length = console::LetterLength(bytes.substr(at), false);
+    if (length == 1 && static_cast<unsigned char>(bytes[at]) >= 0x80) return false;
+    at += length;
+  }
+  return true;
+}
 
 using namespace console;
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -158,22 +159,16 @@ void ResetDevice() { Device = DefaultDevice(); }
 
 // Supplied entries replace the defaults; the circle is always the layer's own.
 void TakeDeviceEntries(const GraphDevice& from) {
-  auto take = [](auto& to, auto supplied) {
-    if (supplied != nullptr) to = supplied;
+  const auto take = [&](auto entry) {
+    if (from.*entry != nullptr) Device.*entry = from.*entry;
   };
-  take(Device.plotPixel, from.plotPixel);
-  take(Device.putPixel, from.putPixel);
-  take(Device.getPixel, from.getPixel);
-  take(Device.setPalette, from.setPalette);
-  take(Device.getPalette, from.getPalette);
-  take(Device.line, from.line);
-  take(Device.drawEllipse, from.drawEllipse);
-  take(Device.fillRow, from.fillRow);
-  take(Device.horizontalLine, from.horizontalLine);
-  take(Device.verticalLine, from.verticalLine);
-  take(Device.clearWindow, from.clearWindow);
-  take(Device.openMode, from.openMode);
-  take(Device.outTextXY, from.outTextXY);
+  std::apply([&](auto... entries) { (take(entries), ...); },
+             std::tuple{&GraphDevice::plotPixel, &GraphDevice::putPixel, &GraphDevice::getPixel,
+                        &GraphDevice::setPalette, &GraphDevice::getPalette, &GraphDevice::line,
+                        &GraphDevice::drawEllipse, &GraphDevice::fillRow,
+                        &GraphDevice::horizontalLine, &GraphDevice::verticalLine,
+                        &GraphDevice::clearWindow, &GraphDevice::openMode,
+                        &GraphDevice::outTextXY});
 }
 
 bool HasRequiredEntries(const GraphDevice& d) {

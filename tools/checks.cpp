@@ -252,39 +252,6 @@ void CheckNumbers(Reporter& report) {
   }
 }
 
-// Well-formed UTF-8: no stray continuation bytes, overlong forms,
-// surrogates or values beyond U+10FFFF.
-bool ValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char lead = b(i);
-    size_t n = 1;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      n = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      n = 3;
-      if (lead == 0xE0) lo = 0xA0;
-      if (lead == 0xED) hi = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      n = 4;
-      if (lead == 0xF0) lo = 0x90;
-      if (lead == 0xF4) hi = 0x8F;
-    } else {
-      return false;
-    }
-    if (i + n > s.size() || b(i + 1) < lo || b(i + 1) > hi) return false;
-    for (size_t k = 2; k < n; ++k)
-      if (b(i + k) < 0x80 || b(i + k) > 0xBF) return false;
-    i += n;
-  }
-  return true;
-}
-
 // The closing text as the reader cuts it: from the end of the last number,
 // lines up to the first CR or LF, at most 255 bytes shown.
 void CheckBriefing(Reporter& report, const std::string& bytes, size_t textBegin) {
