@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/field.hpp"
 #include "bench/pace.hpp"
 #include "bench/program.hpp"
 #include "console/console.hpp"
@@ -59,40 +60,6 @@ int AnswerFd = -1;   // the game's standard input, for the whole turn
 }
 
 // ---- Battlefields ---------------------------------------------------------------
-
-struct Placed {
-  int16_t x;
-  int16_t kind;
-};
-
-// A level as LoadLevel leaves it, with all three stocks (three status rows)
-// and the gun's hit points high enough that no scenario can end the level.
-void SetUpLevel(int16_t playerX, const std::vector<Placed>& objects) {
-  ResetGameState();
-  UnitCount = static_cast<int16_t>(objects.size());
-  for (size_t i = 0; i < objects.size(); ++i) {
-    Units[i + 1].x = objects[i].x;
-    Units[i + 1].kind = objects[i].kind;
-  }
-  PlayerX = playerX;
-  AmmoHE = 8;
-  AmmoAP = 4;
-  AmmoNuclear = 2;
-  PlayerMaxHealth = 3000;
-  ResetLevelState();
-  PrepareHealth();
-  ThreatLevel = 1;
-}
-
-std::vector<Placed> Spread(int16_t first, int16_t gap, std::initializer_list<int16_t> kinds) {
-  std::vector<Placed> out;
-  int16_t x = first;
-  for (const int16_t kind : kinds) {
-    out.push_back({x, kind});
-    x = static_cast<int16_t>(x + gap);
-  }
-  return out;
-}
 
 // Every kind, twenty objects from x 130 to 1232.
 const std::vector<Placed> kFullField =

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/field.hpp"
 #include "console/console.hpp"
 #include "game/advance.hpp"
 #include "game/effects.hpp"
@@ -104,21 +105,7 @@ void OpenFreshWindow() {
 // stocks and hit points no raid can use up; then the turn's picture.
 void Field(int16_t playerX, int16_t first, int16_t gap, std::initializer_list<int16_t> kinds) {
   OpenFreshWindow();
-  Units = {};
-  UnitCount = 0;
-  for (const int16_t kind : kinds) {
-    ++UnitCount;
-    Units[static_cast<size_t>(UnitCount)].kind = kind;
-    Units[static_cast<size_t>(UnitCount)].x = static_cast<int16_t>(first + (UnitCount - 1) * gap);
-  }
-  PlayerX = playerX;
-  AmmoHE = 8;
-  AmmoAP = 4;
-  AmmoNuclear = 2;
-  PlayerMaxHealth = 3000;
-  ResetLevelState();
-  PrepareHealth();
-  ThreatLevel = 1;
+  SetUpLevel(playerX, Spread(first, gap, kinds));
   DrawStatusLine();
   DrawAllUnits();
   DrawHealthBars();
