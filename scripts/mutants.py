@@ -135,13 +135,13 @@ def build(targets):
     return run(["cmake", "--build", BUILD, "--target", *sorted(targets)])
 
 
-def split_test(judge):
-    name, _, pattern = judge.partition(":")
+def split_test(program):
+    name, _, pattern = program.partition(":")
     return name, pattern
 
 
-def run_test(judge, timeout):
-    name, pattern = split_test(judge)
+def run_test(program, timeout):
+    name, pattern = split_test(program)
     # The first failure decides; the rest of the program need not run.
     command = [os.path.join(BUILD, "tests", name), "--gtest_fail_fast"]
     if pattern:
@@ -174,18 +174,18 @@ def judge(fault, baseline):
         if status != 0:
             fault.outcome, fault.detail = "did not compile", last_lines(output, 5)
             return
-        for judge in fault.tests:
+        for program in fault.tests:
             # A fault that makes a test hang is caught as a real run would be.
-            timeout = max(60.0, 10 * baseline[judge])
-            status, output, _ = run_test(judge, timeout)
+            timeout = max(60.0, 10 * baseline[program])
+            status, output, _ = run_test(program, timeout)
             if status is None:
-                fault.outcome, fault.detail = "killed", f"by {judge} (time-out)"
+                fault.outcome, fault.detail = "killed", f"by {program} (time-out)"
                 return
             if status != 0:
                 failed = [l[len("[  FAILED  ]"):].split()[0] for l in output.splitlines()
                           if l.startswith("[  FAILED  ]")]
                 fault.outcome = "killed"
-                fault.detail = f"by {judge}" + (f" ({failed[0]})" if failed else f" (status {status})")
+                fault.detail = f"by {program}" + (f" ({failed[0]})" if failed else f" (status {status})")
                 return
         fault.outcome = "survived"
     finally:
@@ -238,19 +238,19 @@ def main():
         status, output = run(["cmake", "-S", SRC, "-B", BUILD, "-G", "Ninja"])
         if status != 0:
             sys.exit("mutants: cmake failed\n" + output)
-    judges = sorted({t for f in faults for t in f.tests})
-    status, output = build({split_test(t)[0] for t in judges})
+    programs = sorted({t for f in faults for t in f.tests})
+    status, output = build({split_test(t)[0] for t in programs})
     if status != 0:
         sys.exit("mutants: the unchanged tree does not build\n" + last_lines(output))
 
     # The tests must pass on the unchanged tree, or every fault would look killed.
     baseline = {}
-    for judge in judges:
-        status, output, seconds = run_test(judge, 900)
+    for program in programs:
+        status, output, seconds = run_test(program, 900)
         if status != 0:
-            sys.exit(f"mutants: {judge} fails on the unchanged tree\n" + last_lines(output))
-        baseline[judge] = seconds
-    print(f"mutants: the {len(judges)} test runs pass unchanged "
+            sys.exit(f"mutants: {program} fails on the unchanged tree\n" + last_lines(output))
+        baseline[program] = seconds
+    print(f"mutants: the {len(programs)} test runs pass unchanged "
           f"({sum(baseline.values()):.0f} s)", flush=True)
 
     for k, fault in enumerate(faults, 1):
@@ -265,7 +265,7 @@ def main():
             print("    " + fault.detail.replace("\n", "\n    "), flush=True)
 
     # The build tree keeps the objects of the last fault; rebuild the clean ones.
-    build({split_test(t)[0] for t in judges})
+    build({split_test(t)[0] for t in programs})
 
     failures = []
     for f in faults:
