@@ -32,8 +32,6 @@ namespace game_e2e {
 
 using namespace e2e;
 
-inline constexpr char kFakeTime[] = ZALPOMET_FAKETIME;
-
 // A 1024x768 screen gets the 800x600 window: GetMaxX 799, GetMaxY 599.
 constexpr int kScreenW = 1024, kScreenH = 768;
 constexpr int kWindowW = 800, kWindowH = 600;
@@ -69,15 +67,9 @@ class Games : public ::testing::Test {
   std::unique_ptr<pty::Session> Start(std::string_view frozenAt = {}) const {
     pty::Options o = GameOptions(dir_, *server_);
     if (!frozenAt.empty()) {
-      EXPECT_TRUE(std::filesystem::exists(kFakeTime)) << kFakeTime << " (package faketime)";
-      const char* asan = getenv("ASAN_OPTIONS");
-      o.env.push_back(std::string("LD_PRELOAD=") + kFakeTime);
-      o.env.push_back("FAKETIME=" + std::string(frozenAt));
+      FakeClock(o, std::string(frozenAt));
       o.env.push_back("FAKETIME_DONT_FAKE_MONOTONIC=1");
       o.env.push_back("TZ=UTC");
-      // A preloaded library ahead of the sanitiser runtime is fine here.
-      o.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
-                      "verify_asan_link_order=0");
     }
     return std::make_unique<pty::Session>(o);
   }

@@ -67,6 +67,19 @@ inline pty::Options GameOptions(const Workdir& dir, const xvfb::Server& x, bool 
 
 inline std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen()); }
 
+// The program under libfaketime: "@<date>" freezes the start, so that every
+// Randomize gives the same seed; "+0 x10" makes every sleep ten times shorter
+// and leaves the work as it is.
+inline void FakeClock(pty::Options& o, const std::string& spec) {
+  EXPECT_TRUE(fs::exists(ZALPOMET_FAKETIME)) << ZALPOMET_FAKETIME << " (package faketime)";
+  o.env.push_back("LD_PRELOAD=" ZALPOMET_FAKETIME);
+  o.env.push_back("FAKETIME=" + spec);
+  // A preloaded library ahead of the sanitiser's run-time is fine here.
+  const char* asan = getenv("ASAN_OPTIONS");
+  o.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
+                  "verify_asan_link_order=0");
+}
+
 // From the main menu to the opening view of a single level.
 inline void OpenLevel(pty::Session& s, int n) {
   ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
