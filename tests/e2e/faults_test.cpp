@@ -1,10 +1,10 @@
 // Faults on the real program under a pseudo-terminal and a private Xvfb:
-// signals at a menu, in flight and in the enemy phase; job control; the X
-// server or the window going away; standard input ending at every kind of
-// question; control keys and long pastes; hostile level files; and a long
-// run whose descriptors and memory must not grow. Every way out must leave
-// the terminal's attributes as they were, say at most one clear line, and
-// end with the status or signal that belongs to it.
+// signals in flight and in the enemy phase; the X server or the
+// window going away; standard input ending at every kind of question; long
+// pastes; hostile level files; and a long run whose descriptors and memory
+// must not grow. Every way out must leave the terminal's attributes as they
+// were, say at most one clear line, and end with the status or signal that
+// belongs to it.
 #include <gtest/gtest.h>
 
 // Xlib's macros (Bool, None, Status) would break GoogleTest's templates.
@@ -55,16 +55,11 @@ class Faults : public ::testing::Test {
 
 // ---- Signals --------------------------------------------------------------
 
-enum class Moment { Menu, Flight, EnemyPhase };
+enum class Moment { Flight, EnemyPhase };
 
 // Starts a game and brings it to the moment; the read mark is then at the
 // end of everything it has written.
 void BringTo(pty::Session& s, Workdir& dir, const xvfb::Server& x, Moment m) {
-  if (m == Moment::Menu) {
-    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-    s.ReadFor(100ms);
-    return;
-  }
   dir.Level(1, m == Moment::Flight ? kQuietLevel : kGunLevel);
   Watcher watcher(x);
   ASSERT_TRUE(watcher.Ok());
@@ -76,60 +71,26 @@ void BringTo(pty::Session& s, Workdir& dir, const xvfb::Server& x, Moment m) {
   s.ReadFor(m == Moment::Flight ? 500ms : 2500ms);
 }
 
-// Every terminating signal at the menu is in the menu tests; here the four
-// a terminal or a user sends, while the window is open and animating.
+// Every terminating signal at the menu is in the menu tests; here those a
+// terminal or a user sends while the window is open and animating, and a
+// second one arriving while the first is being handled.
 TEST_F(Faults, FatalSignalsRestoreTheTerminalAndEndTheProgramByThatSignal) {
+  struct Case {
+    Moment moment;
+    int sig;
+    int times;
+  };
   xvfb::Server x(1024, 768);
-  for (Moment m : {Moment::Flight, Moment::EnemyPhase}) {
-    for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-      const std::string where = std::string(strsignal(sig)) + " at moment " +
-                                std::to_string(static_cast<int>(m));
-      Workdir dir;
-      pty::Session s(GameOptions(dir, x));
-      BringTo(s, dir, x, m);
-      if (HasFatalFailure()) return;
-      s.Signal(sig);
-      ExpectEndedBySignal(s, sig, where);
-    }
-  }
-}
-
-TEST_F(Faults, TwoQuickTerminationsStillRestoreTheTerminal) {
-  xvfb::Server x(1024, 768);
-  for (Moment m : {Moment::Menu, Moment::Flight}) {
+  for (const Case c : {Case{Moment::Flight, SIGTERM, 2}, Case{Moment::Flight, SIGQUIT, 1},
+                       Case{Moment::EnemyPhase, SIGHUP, 1}, Case{Moment::EnemyPhase, SIGINT, 1}}) {
+    const std::string where = std::string(strsignal(c.sig)) + " x" + std::to_string(c.times) +
+                              " at moment " + std::to_string(static_cast<int>(c.moment));
     Workdir dir;
     pty::Session s(GameOptions(dir, x));
-    BringTo(s, dir, x, m);
+    BringTo(s, dir, x, c.moment);
     if (HasFatalFailure()) return;
-    s.Signal(SIGTERM);
-    s.Signal(SIGTERM);
-    ExpectEndedBySignal(s, SIGTERM, m == Moment::Menu ? "twice at the menu" : "twice in flight");
-  }
-}
-
-TEST_F(Faults, StopFromOutsideIsCookedWhileStoppedAndRawAgainAfter) {
-  xvfb::Server x(1024, 768);
-  for (Moment m : {Moment::Menu, Moment::Flight}) {
-    Workdir dir;
-    pty::Session s(GameOptions(dir, x));
-    BringTo(s, dir, x, m);
-    if (HasFatalFailure()) return;
-    s.Signal(SIGTSTP);
-    ASSERT_TRUE(s.WaitStopped(kWait)) << Shown(s);
-    EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
-    s.Signal(SIGCONT);
-    EXPECT_TRUE(s.WaitAttributes(pty::IsRaw, kWait));
-    // The game goes on where it stood.
-    if (m == Moment::Flight) {
-      ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
-      s.Write("x\r");
-      ExpectOneLineEnd(s, 217, "Invalid input", "answer after the stop");
-    } else {
-      s.Write("3\r");
-      const pty::ExitStatus st = s.WaitExit(kWait);
-      EXPECT_TRUE(st.exited && st.code == 0) << st.Describe();
-      EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
-    }
+    for (int i = 0; i < c.times; ++i) s.Signal(c.sig);
+    ExpectEndedBySignal(s, c.sig, where);
   }
 }
 
@@ -200,44 +161,7 @@ TEST_F(Faults, InputClosedAtEveryKindOfQuestionEndsWith217AndAReport) {
   }
 }
 
-// ---- Answers -----------------------------------------------------------------
-
-// A minus sign before a base prefix asks for a signed 64-bit value like a
-// decimal does; a magnitude beyond it is no number, not a wrapped one.
-TEST_F(Faults, PrefixedNumbersBeyondSixtyFourBitsAreInvalidAtTheShellQuestion) {
-  xvfb::Server x(1024, 768);
-  for (const char* token : {"-$FFFFFFFFFFFFFFFF", "-$8000000000000001"}) {
-    Workdir dir;
-    dir.Level(1, kQuietLevel);
-    pty::Session s(GameOptions(dir, x));
-    OpenLevel(s, 1);
-    s.Write("\r");
-    ASSERT_TRUE(s.ReadUntil(kShellQuestion, kWait)) << Shown(s);
-    s.Write(std::string(token) + "\r");
-    ExpectOneLineEnd(s, 217, "Invalid input", token);
-  }
-}
-
-// ---- Keys ------------------------------------------------------------------
-
-TEST_F(Faults, ControlKeysAreOrdinaryKeys) {
-  xvfb::Server x(1024, 768);
-  Workdir dir;
-  pty::Session s(GameOptions(dir, x));
-  // Ctrl+C, Ctrl+Z and Ctrl+\ as the key that leaves the about screen and
-  // as an answer: echoed, passed over as blanks by the number reading.
-  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-  s.Write("2\r");
-  ASSERT_TRUE(s.ReadUntil(kAnyKey, kWait)) << Shown(s);
-  s.Write("\x03");
-  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-  s.Write("\x1a\x1c\r");
-  ASSERT_TRUE(s.ReadUntil("\x03\x1a\x1c", kWait)) << Shown(s);
-  s.Write("3\r");
-  const pty::ExitStatus st = s.WaitExit(kWait);
-  EXPECT_TRUE(st.exited && st.code == 0) << st.Describe() << "\n" << Shown(s);
-  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
-}
+// ---- Pastes ----------------------------------------------------------------
 
 TEST_F(Faults, HundredKilobytePastesAtAPrompt) {
   xvfb::Server x(1024, 768);
@@ -358,21 +282,6 @@ TEST_F(Faults, HostileLevelFilesEndCleanlyOrPlay) {
   }
 }
 
-TEST_F(Faults, LongBriefingLineIsShownAsItsFirst255Bytes) {
-  xvfb::Server x(1024, 768);
-  Workdir dir;
-  dir.Level(3, kObjects + "\n" + std::string(300, 'B') + "C\n");
-  pty::Session s(GameOptions(dir, x));
-  OpenLevel(s, 3);
-  s.Write("\r");
-  // Between the level number and the next question only the briefing is
-  // written, wrapped at 80 columns.
-  const pty::ReadResult shown = s.ReadUntil(kShellQuestion, kWait);
-  ASSERT_TRUE(shown) << Shown(s);
-  EXPECT_EQ(Count(shown.bytes, "B"), 255u) << pty::Visible(shown.bytes);
-  EXPECT_EQ(Count(shown.bytes, "C"), 0u) << pty::Visible(shown.bytes);
-}
-
 // ---- A long run --------------------------------------------------------------
 
 size_t OpenDescriptors(pid_t pid) {
@@ -396,13 +305,11 @@ TEST_F(Faults, TwoHundredTurnsKeepDescriptorsAndMemoryLevel) {
   Workdir dir;
   dir.Level(1, kQuietLevel);
   pty::Options o = GameOptions(dir, x);
-  // Every turn sleeps half a second in its animations; libfaketime at ten
-  // times the speed shortens the sleeps and leaves the work as it is.
-  o.env.push_back("LD_PRELOAD=" ZALPOMET_FAKETIME);
-  o.env.push_back("FAKETIME=+0 x10");
+  // Every turn sleeps half a second in its animations.
+  FakeClock(o, "+0 x10");
 #if defined(__SANITIZE_ADDRESS__)
   // The sanitiser keeps freed memory in quarantine; a small one lets growth
-  // show what is really kept. The preloaded clock comes before its run-time.
+  // show what is really kept.
   o.env.push_back(
       "ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:exitcode=86:quarantine_size_mb=4:"
       "verify_asan_link_order=0");

@@ -1,7 +1,7 @@
 // The real program's menus under a pseudo-terminal with a private Xvfb: the
 // exact bytes of both menus and of the skirmish question, answers typed ahead
 // on one line, the key that leaves the about screen, the ways out (exit item,
-// a letter, SIGTERM, input that has ended) and the terminal they leave behind.
+// a letter, every terminating signal) and the terminal they leave behind.
 // The expected bytes are worked out by hand from the menu texts, their cursor
 // positions and the console's movement rules, on an 80x25 terminal.
 #include <signal.h>
@@ -280,40 +280,6 @@ TEST_F(Menus, WritingIntoAClosedPipeEndsWith217AndAReport) {
   report << std::ifstream(err).rdbuf();
   EXPECT_EQ(report.str(), "zalpomet: Write error: Broken pipe\n");
   std::filesystem::remove(err);
-}
-
-// ---- Input that has ended -------------------------------------------------
-
-struct ClosedInputCase {
-  const char* input;      // all standard input ever gives
-  std::string_view last;  // the question that would be asked for ever
-  size_t shown;           // how often it appears before the end
-};
-
-// The exhausted input answers 0, which each of these questions refuses; the
-// program must end instead of asking again and again.
-TEST_F(Menus, ClosedInputEndsWith217InsteadOfLooping) {
-  const ClosedInputCase cases[] = {
-      {"", kMenuPrompt, 1},
-      {"1\n", "Выберите тип игры", 1},
-      {"1 3\n", "Выберите уровень противника", 1},
-      {"1\n3\n7\n", "Выберите уровень противника", 2},
-      {"2\n", kMenuPrompt, 2},  // the about screen's key wait sees the end too
-  };
-  for (const ClosedInputCase& c : cases) {
-    SCOPED_TRACE(pty::Visible(c.input));
-    auto s = Start(/*stdinPipe=*/true);
-    s->WriteStdin(c.input);
-    s->CloseStdin();
-    const pty::ExitStatus st = s->WaitExit(kWait);
-    EXPECT_TRUE(st.exited && st.code == 217) << st.Describe() << "\n" << Shown(*s);
-    EXPECT_TRUE(pty::SameAttributes(s->AttributesAtStart(), s->Attributes()));
-    EXPECT_EQ(Count(s->Seen(), c.last), c.shown) << Shown(*s);
-    const size_t at = s->Seen().find("zalpomet: ");
-    ASSERT_NE(at, std::string::npos) << Shown(*s);
-    const std::string report = s->Seen().substr(at);
-    EXPECT_NE(report.find("input has ended"), std::string::npos) << pty::Visible(report);
-  }
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <dirent.h>
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -25,16 +24,6 @@
 namespace {
 
 using namespace shot;
-
-int OpenDescriptors() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  while (dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  closedir(dir);
-  return count;
-}
 
 void Open() {
   int16_t driver = 0;
@@ -442,19 +431,6 @@ TEST_F(X11Window, InitGraphWhileOpenFailsAndTheNextDrawingEndsTheProgram) {
               "^Error: Not in graphics mode \\(use InitGraph and test GraphResult afterwards\\)\n$");
 }
 
-TEST_F(X11Window, ManyOpenCloseCyclesLeakNoDescriptors) {
-  CloseGraph();
-  const int before = OpenDescriptors();
-  for (int i = 0; i < 200; ++i) {
-    Open();
-    ASSERT_EQ(GraphResult(), 0) << "cycle " << i;
-    Line(0, 0, 100, 100);
-    X11Present();
-    CloseGraph();
-  }
-  EXPECT_EQ(OpenDescriptors(), before);
-}
-
 // Looks entry points up in libGL.so.1 like the loader, except one name.
 const char* HiddenEntry = nullptr;
 void* LookUpAllBut(const char* name) {
@@ -481,23 +457,6 @@ TEST_F(X11Window, MissingEntryPointRefusesTheWindowByName) {
         std::string("^zalpomet: GLX: missing entry point ") + entry +
             "\nError: Not in graphics mode \\(use InitGraph and test GraphResult afterwards\\)\n$");
   }
-}
-
-TEST_F(X11Window, LostServerEndsWithOneLine) {
-  EXPECT_EXIT(
-      {
-        CloseGraph();
-        xvfb::Server own(1920, 1080);
-        own.Export();
-        Open();
-        Line(0, 0, 100, 100);
-        X11Present();
-        own.Kill();
-        Line(0, 100, 100, 0);
-        X11Present();
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(1), "^zalpomet: lost the connection to X display :[0-9]+\n$");
 }
 
 // ---- A picture with every primitive, for people to look at ----------------------------
