@@ -50,7 +50,7 @@ fuzz:
 # Xvfb (about two minutes: the game runs at a tenth of its speed).
 screenshots: configure
 	@cmake --build $(BUILD) --target zalpomet-screenshots
-	@$(BUILD)/tests/zalpomet-screenshots docs/screenshots
+	@$(BUILD)/tools/zalpomet-screenshots docs/screenshots
 
 bench: build
 	@./$(BUILD)/bench/zalpomet-bench

@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/picture.hpp"
 #include "tests/support/pty.hpp"
-#include "tests/support/screenshot.hpp"
 #include "tests/support/xvfb.hpp"
 
 namespace fs = std::filesystem;
