@@ -116,26 +116,7 @@ class Games : public ::testing::Test {
 
   static shot::Image Screen() { return shot::Grab(server_->Display(), 0, 0, kWindowW, kWindowH); }
 
-  // A still picture of a drawn window: grabbed until three grabs in a row
-  // agree, so that a drawing held up between two primitives is not taken for
-  // the finished one, and until something is drawn at all: on a loaded
-  // machine the first picture can come seconds after the window.
-  static shot::Image Settled(pty::Session& s) {
-    const auto drawn = [](const shot::Image& image) {
-      return std::any_of(image.pixels.begin(), image.pixels.end(),
-                         [](shot::Rgb p) { return !(p == kBlack); });
-    };
-    shot::Image last = Screen();
-    int same = 0;
-    for (int i = 0; i < 200 && same < 2; ++i) {
-      s.ReadFor(150ms);
-      shot::Image next = Screen();
-      same = next.pixels == last.pixels && drawn(next) ? same + 1 : 0;
-      last = std::move(next);
-    }
-    EXPECT_EQ(same, 2) << "the window never showed a still drawing";
-    return last;
-  }
+  static shot::Image Settled(pty::Session& s) { return e2e::Settled(s, server_->Display()); }
 
   // Starts a single level by number from the main menu (both menu answers and
   // the number on one line) and waits for its opening view.

@@ -40,21 +40,8 @@ TEST_F(Games, SingleLevelWonWithOneShotShowsTheFieldAndTheFlight) {
   // Threat level 1: a green box at (699, 100)-(729, 130).
   EXPECT_TRUE(IsColour(view.At(702, 127), kGreen)) << "threat box";
   EXPECT_TRUE(IsColour(view.At(695, 115), kBlack)) << "left of the threat box";
-  // The target's post and the red fill of both health bars.
+  // The target's post; the scene tests pin the rest of the picture.
   EXPECT_TRUE(ColourAround(view, kTargetX, 480, kWhite)) << "target post";
-  EXPECT_TRUE(IsColour(view.At(kPlayerX, 512), kRed)) << "player's health bar";
-  EXPECT_TRUE(ColourAround(view, kTargetX - 1, 512, kRed)) << "target's health bar";
-  EXPECT_TRUE(ColourAround(view, kPlayerX + 5, 485, kWhite)) << "gun barrel";
-  // Two high-explosive shells: text on their row (GetMaxY - 40), none on the
-  // armour-piercing and nuclear rows.
-  const auto whiteIn = [&](int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = y0; y <= y1; ++y)
-      for (int x = x0; x <= x1; ++x) n += Near(view.At(x, y), kWhite) ? 1 : 0;
-    return n;
-  };
-  EXPECT_GT(whiteIn(10, 559, 47, 566), 10) << "'f - 2'";
-  EXPECT_EQ(whiteIn(10, 569, 60, 586), 0) << "rows of empty stocks";
 
   // Enter ends the view and gives an empty line, which the number reading
   // passes over: the shell question is asked once and waits.

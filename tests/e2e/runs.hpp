@@ -19,6 +19,7 @@
 
 #include "tests/e2e/texts.hpp"
 #include "tests/support/pty.hpp"
+#include "tests/support/screenshot.hpp"
 #include "tests/support/xvfb.hpp"
 
 namespace e2e {
@@ -133,6 +134,27 @@ class Watcher {
  private:
   Display* dpy_;
 };
+
+// A still picture of the drawn 800x600 window: grabbed until three grabs in
+// a row agree, so that a drawing held up between two primitives is not taken
+// for the finished one, and until something is drawn at all: on a loaded
+// machine the first picture can come seconds after the window.
+inline shot::Image Settled(pty::Session& s, const std::string& display) {
+  const auto drawn = [](const shot::Image& image) {
+    return std::any_of(image.pixels.begin(), image.pixels.end(),
+                       [](shot::Rgb p) { return !(p == shot::kBlack); });
+  };
+  shot::Image last = shot::Grab(display, 0, 0, 800, 600);
+  int same = 0;
+  for (int i = 0; i < 200 && same < 2; ++i) {
+    s.ReadFor(150ms);
+    shot::Image next = shot::Grab(display, 0, 0, 800, 600);
+    same = next.pixels == last.pixels && drawn(next) ? same + 1 : 0;
+    last = std::move(next);
+  }
+  EXPECT_EQ(same, 2) << "the window never showed a still drawing";
+  return last;
+}
 
 // Ended by the signal itself, terminal as at start, nothing written after
 // the mark.

@@ -107,15 +107,6 @@ TEST_F(Installed, FilesWhereADebianGameKeepsThem) {
   EXPECT_NE(desktop.find("\nExec=zalpomet"), std::string::npos);
 }
 
-TEST_F(Installed, MenuExitKeepsStatusZero) {
-  auto game = Launch();
-  ASSERT_TRUE(game->ReadUntil("Выберите пункт меню", kWait)) << pty::Visible(game->Seen());
-  game->Write("3\r");
-  const pty::ExitStatus status = game->WaitExit(kWait);
-  EXPECT_TRUE(status.exited) << status.Describe();
-  EXPECT_EQ(status.code, 0);
-}
-
 // The campaign starts with level 1, which the launcher found beside the
 // program; a letter typed for the shell kind ends the game with 217, and
 // the launcher passes that on.

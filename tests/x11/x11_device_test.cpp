@@ -418,19 +418,6 @@ TEST_F(X11Window, CloseGraphTwiceClosesOnce) {
   EXPECT_TRUE(X11WindowOpen());
 }
 
-// The old window stays; the table holds its defaults, so the next drawing
-// ends the program.
-TEST_F(X11Window, InitGraphWhileOpenFailsAndTheNextDrawingEndsTheProgram) {
-  Open();
-  EXPECT_EQ(GraphResult(), -11);
-  EXPECT_TRUE(X11WindowOpen());
-  Connection other(xvfb::Connect(server->Display()));
-  ASSERT_TRUE(other);
-  EXPECT_EQ(xvfb::TopWindows(other.get()).size(), 1u);
-  EXPECT_EXIT(Line(0, 0, 10, 10), ::testing::ExitedWithCode(1),
-              "^Error: Not in graphics mode \\(use InitGraph and test GraphResult afterwards\\)\n$");
-}
-
 // Looks entry points up in libGL.so.1 like the loader, except one name.
 const char* HiddenEntry = nullptr;
 void* LookUpAllBut(const char* name) {
