@@ -16,29 +16,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/command.hpp"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+using Outcome = command::Result;
 
 Outcome Checker(const std::vector<std::string>& args) {
-  std::string command = Quote(ZALPOMET_LEVELCHECK);
-  for (const std::string& a : args) command += " " + Quote(a);
-  Outcome run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  std::string line = command::Quote(ZALPOMET_LEVELCHECK);
+  for (const std::string& a : args) line += " " + command::Quote(a);
+  return command::Run(line);
 }
 
 std::vector<std::string> ShippedLevels() {
@@ -65,73 +54,35 @@ class TempDir {
   std::string path_;
 };
 
-// The numbers of a shipped level, read here with a plain stream so that the
-// campaign's own rules are checked without the checker.
+// The stocks and objects of a shipped level, read with a plain stream: the
+// campaign's own design, beyond what the checker asks of any level.
 struct Level {
-  int count = 0, gun = 0, he = 0, ap = 0, nuclear = 0, health = 0;
-  std::vector<std::pair<int, int>> objects;  // x, kind
-  std::vector<std::string> briefing;
+  int nuclear = 0;
+  std::set<int> kinds;
 };
 
 Level Parse(const std::string& file) {
   std::ifstream in(file);
+  int count = 0, gun = 0, he = 0, ap = 0, health = 0;
   Level l;
-  in >> l.count >> l.gun >> l.he >> l.ap >> l.nuclear >> l.health;
-  for (int i = 0; i < l.count; ++i) {
-    int x = 0, kind = 0;
-    in >> x >> kind;
-    l.objects.push_back({x, kind});
-  }
-  std::string line;
-  while (std::getline(in, line)) l.briefing.push_back(line);
+  in >> count >> gun >> he >> ap >> l.nuclear >> health;
+  for (int i = 0, x = 0, kind = 0; i < count && in >> x >> kind; ++i) l.kinds.insert(kind);
   return l;
-}
-
-bool ValidUtf8(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
 }
 
 // ---- the shipped campaign ---------------------------------------------------
 
-TEST(Campaign, TwelveLevelsWithShortBriefings) {
+TEST(Campaign, TwelveLevelsNuclearShellsScarceAndAFinalBattle) {
   const std::vector<std::string> files = ShippedLevels();
   ASSERT_GE(files.size(), 12u);
   int nuclearTotal = 0;
   for (const std::string& file : files) {
-    SCOPED_TRACE(file);
-    const Level l = Parse(file);
-    EXPECT_GE(l.count, 1);
-    EXPECT_LE(l.count, 20);
-    EXPECT_GE(l.he + l.ap + l.nuclear, 1);
-    EXPECT_GE(l.health, 1);
-    EXPECT_LE(l.nuclear, 2) << "the nuclear shell is meant to be scarce";
-    nuclearTotal += l.nuclear;
-    for (const auto& [x, kind] : l.objects) {
-      EXPECT_GT(x, l.gun);
-      EXPECT_GE(kind, 0);
-      EXPECT_LE(kind, 11);
-    }
-    bool text = false;
-    for (const std::string& line : l.briefing) {
-      EXPECT_LE(line.size(), 79u) << line;
-      EXPECT_TRUE(ValidUtf8(line)) << line;
-      if (!line.empty()) text = true;
-    }
-    EXPECT_TRUE(text) << "a briefing for the player";
+    const int nuclear = Parse(file).nuclear;
+    EXPECT_LE(nuclear, 2) << file << ": the nuclear shell is meant to be scarce";
+    nuclearTotal += nuclear;
   }
   EXPECT_LE(nuclearTotal, 5);
-  // The final battle brings most kinds together.
-  std::set<int> kinds;
-  for (const auto& object : Parse(files.back()).objects) kinds.insert(object.second);
-  EXPECT_GE(kinds.size(), 8u);
+  EXPECT_GE(Parse(files.back()).kinds.size(), 8u) << "the final battle brings most kinds together";
 }
 
 TEST(Campaign, EveryLevelPassesTheStaticChecks) {
