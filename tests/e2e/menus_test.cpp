@@ -193,25 +193,6 @@ TEST_F(Menus, KeyLeavingTheAboutScreenStartsTheNextAnswer) {
   }
 }
 
-TEST_F(Menus, AboutScreenWaitsWithoutBurningCpu) {
-  auto s = StartAtMenu();
-  s->Write("2\r");
-  ASSERT_TRUE(s->ReadUntil(std::string(kAnyKey) + "\r\n", kWait)) << Shown(*s);
-  const double cpuBefore = s->CpuSeconds();
-  const auto wallBefore = std::chrono::steady_clock::now();
-  EXPECT_EQ(pty::Visible(s->ReadFor(2000ms)), "");
-  const double cpu = s->CpuSeconds() - cpuBefore;
-  const double wall =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-  ASSERT_GE(cpuBefore, 0.0);
-  EXPECT_LT(cpu / wall, 0.05) << cpu << " s of CPU in " << wall << " s of waiting";
-  // Still there, and still answering.
-  s->Write("3");
-  ASSERT_TRUE(s->ReadUntil(kMainMenu + "3", kWait)) << Shown(*s);
-  s->Write("\r");
-  EXPECT_EQ(s->WaitExit(kWait).code, 0);
-}
-
 // ---- Ways out and the terminal they leave ---------------------------------
 
 struct WayOut {

@@ -3,9 +3,6 @@
 // file) or briefing line, the exit status, and the bot's play: every shipped
 // level both won and lost, results that follow the seed alone, and the two
 // extremes of a level that cannot be lost and one that cannot be won.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -446,49 +446,4 @@ TEST_F(X11Window, MissingEntryPointRefusesTheWindowByName) {
   }
 }
 
-// ---- A picture with every primitive, for people to look at ----------------------------
-TEST_F(X11Window, TestPictureIsSavedRightSideUp) {
-  SetFillStyle(1, 4);
-  Bar(20, 20, 120, 60);  // red, top left
-  SetColor(15);
-  OutTextXY(140, 30, "TOP LEFT: zalpomet");
-  Rectangle(10, 10, 1269, 1013);
-  Line(10, 1013, 1269, 10);
-  SetColor(14);
-  Circle(640, 512, 200);
-  SetColor(10);
-  SetFillStyle(0, 0);
-  FillEllipse(400, 700, 80, 40);
-  SetColor(15);
-  SetFillStyle(1, 9);
-  FillEllipse(880, 700, 80, 40);
-  SetColor(12);
-  Line(0, 500, 1279, 500);  // the game's ground line
-  SetColor(11);
-  OutTextXY(560, 980, "BOTTOM");
-  for (uint16_t c = 0; c < 16; ++c) {
-    SetFillStyle(1, c);
-    Bar(static_cast<int16_t>(200 + c * 50), 850, static_cast<int16_t>(240 + c * 50), 900);
-  }
-  const std::string path = shot::ArtifactPath("x11_test_picture.png");
-  X11Present();
-  shot::SavePng(server->Display(), path, 1280, 1024);
-
-  const shot::Image image = Screen(0, 0, 1280, 1024);
-  EXPECT_TRUE(IsColour(image.At(70, 40), kRed)) << "bar at the top";
-  EXPECT_EQ(image.At(70, 1023 - 40), kBlack) << "nothing mirrored at the bottom";
-  int textPixels = 0;
-  for (int y = 30; y < 38; ++y) {
-    for (int x = 140; x < 140 + 18 * 8; ++x) textPixels += Near(image.At(x, y), kWhite) ? 1 : 0;
-  }
-  EXPECT_GT(textPixels, 50) << "text drawn downwards from its top row";
-  EXPECT_TRUE(IsColour(image.At(640, 500), kStandard[12])) << "ground line";
-  FILE* f = std::fopen(path.c_str(), "rb");
-  ASSERT_NE(f, nullptr) << path;
-  unsigned char magic[8] = {};
-  EXPECT_EQ(std::fread(magic, 1, 8, f), 8u);
-  std::fclose(f);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(magic) + 1, 3), "PNG");
-}
-
 }  // namespace
