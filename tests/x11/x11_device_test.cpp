@@ -390,7 +390,10 @@ TEST_F(X11Window, LinesAndPixelsStayInsideTheViewport) {
 
 // ---- Presenting -------------------------------------------------------------------------
 TEST_F(X11Window, DrawingMarksTheWindowUntilPresented) {
-  X11Present();
+  // A new window shows its black background already: neither its own clear
+  // nor a black one before any drawing leaves anything to present.
+  EXPECT_FALSE(X11NeedsPresent());
+  ClearDevice();
   EXPECT_FALSE(X11NeedsPresent());
   Line(10, 10, 20, 20);
   EXPECT_TRUE(X11NeedsPresent());
@@ -401,6 +404,13 @@ TEST_F(X11Window, DrawingMarksTheWindowUntilPresented) {
   EXPECT_TRUE(X11NeedsPresent());
   Delay(1);
   EXPECT_FALSE(X11NeedsPresent());
+  // A clear in another colour is shown, blank window or not.
+  CloseGraph();
+  Open();
+  Device.setPalette(Black, 0, 0, 168);
+  ClearDevice();
+  EXPECT_TRUE(X11NeedsPresent());
+  EXPECT_TRUE(IsColour(Pixel(640, 512), Rgb{0, 0, 168}));
 }
 
 // ---- Life cycle ---------------------------------------------------------------------------
