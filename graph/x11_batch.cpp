@@ -40,8 +40,8 @@ constexpr int32_t kDamageMargin = 2;
 // distant drawings too. A turn's scene puts the threat box near the top of
 // the window and the status frame at its bottom, so its first present, the
 // dear one (see ClearWindow), copied nine tenths of the window. The damage
-// is therefore kept as two boxes: a drawing joins the one it enlarges less,
-// and starts the second only where joining would copy a megabyte more
+// is therefore kept as two boxes, chosen at each drawing to cover the least;
+// the second starts only where joining would copy a megabyte more
 // (a quarter million pixels). Copying a megabyte that the server has read
 // before takes about as long as the second copy's round trip, so later
 // presents lose nothing by it; a frame drawn in one place stays one box.
@@ -193,10 +193,23 @@ void Mark(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     }
     return;
   }
-  const int64_t growFirst = Area(Join(first, drawn)) - Area(first);
-  const int64_t growSecond = Area(Join(second, drawn)) - Area(second);
-  Box& nearer = growFirst <= growSecond ? first : second;
-  nearer = Join(nearer, drawn);
+  // The two boxes that cover least: the drawing joins either box, or the
+  // two join and the drawing stands apart (a frame's first edges can part
+  // boxes that the rest of the scene shows to belong together).
+  const Box withFirst = Join(first, drawn);
+  const Box withSecond = Join(second, drawn);
+  const Box both = Join(first, second);
+  const int64_t joinFirst = Area(withFirst) + Area(second);
+  const int64_t joinSecond = Area(first) + Area(withSecond);
+  const int64_t standApart = Area(both) + Area(drawn);
+  if (joinFirst <= joinSecond && joinFirst <= standApart) {
+    first = withFirst;
+  } else if (joinSecond <= standApart) {
+    second = withSecond;
+  } else {
+    first = both;
+    second = drawn;
+  }
 }
 
 namespace {

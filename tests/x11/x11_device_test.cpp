@@ -354,6 +354,7 @@ TEST_F(X11Window, PresentShowsEverythingDrawnSinceTheLastOneWhereverItLies) {
   SetLineStyle(0, 0, 1);
   SetFillStyle(1, 4);
   Bar(1000, 100, 1010, 110);
+  Line(100, 820, 300, 820);  // beside the thick line, far from the bar
   X11Present();
   // GL may put a vertex's pixel one row or column off.
   const auto around = [](int x, int y, Rgb colour) {
@@ -366,6 +367,7 @@ TEST_F(X11Window, PresentShowsEverythingDrawnSinceTheLastOneWhereverItLies) {
   EXPECT_TRUE(around(1278, 1010, kWhite)) << "right edge";
   EXPECT_TRUE(around(740, 512, kWhite)) << "circle";
   EXPECT_TRUE(Near(Pixel(200, 799), kWhite) && Near(Pixel(200, 801), kWhite)) << "thick line";
+  EXPECT_TRUE(Near(Pixel(200, 820), kWhite)) << "line beside it";
   EXPECT_TRUE(IsColour(Pixel(1005, 105), kRed)) << "bar";
   // A clear repaints the whole window at the next present.
   ClearDevice();
