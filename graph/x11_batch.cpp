@@ -32,10 +32,37 @@ struct Box {
   int32_t left, top, right, bottom;  // window pixels, inclusive
 };
 constexpr Box kNothing{1, 1, 0, 0};
-Box Damage = kNothing;  // drawn since the last present (back buffer only)
 // GL may light a pixel beside a vertex, and a thick line reaches 1.5 pixels
 // beside its axis.
 constexpr int32_t kDamageMargin = 2;
+
+// NOTE: one box around everything drawn copies whatever lies between
+// distant drawings too. A turn's scene puts the threat box near the top of
+// the window and the status frame at its bottom, so its first present, the
+// dear one (see ClearWindow), copied nine tenths of the window. The damage
+// is therefore kept as two boxes, chosen at each drawing to cover the least;
+// the second starts only where joining would copy a megabyte more
+// (a quarter million pixels). Copying a megabyte that the server has read
+// before takes about as long as the second copy's round trip, so later
+// presents lose nothing by it; a frame drawn in one place stays one box.
+constexpr int64_t kApartPixels = 262144;
+std::array<Box, 2> Damage{kNothing, kNothing};  // drawn since the last present (back buffer only)
+
+bool Empty(const Box& b) { return b.left > b.right || b.top > b.bottom; }
+
+int64_t Area(const Box& b) {
+  return Empty(b) ? 0 : int64_t{b.right - b.left + 1} * (b.bottom - b.top + 1);
+}
+
+Box Join(const Box& a, const Box& b) {
+  if (Empty(a)) return b;
+  if (Empty(b)) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
+}
+
+// What copying the two as one box would copy that neither holds.
+int64_t Between(const Box& a, const Box& b) { return Area(Join(a, b)) - Area(a) - Area(b); }
 
 }  // namespace
 
@@ -119,7 +146,7 @@ void ForgetGLState() {
   ForgetColour();
   Batch = kNoEnum;
   Sent = LineState{};
-  Damage = kNothing;
+  Damage = {kNothing, kNothing};
 }
 
 void ApplyWriteMode() {
@@ -154,31 +181,68 @@ void ApplyLineStyle() {
 
 void Mark(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   Dirty = true;
+  Blank = false;
   if (!BackBuffer) return;
-  if (Damage.left > Damage.right) {
-    Damage = {left, top, right, bottom};
+  const Box drawn{left, top, right, bottom};
+  auto& [first, second] = Damage;
+  if (Empty(second)) {
+    if (Empty(first) || Between(first, drawn) < kApartPixels) {
+      first = Join(first, drawn);
+    } else {
+      second = drawn;
+    }
     return;
   }
-  Damage = {std::min(Damage.left, left), std::min(Damage.top, top),
-            std::max(Damage.right, right), std::max(Damage.bottom, bottom)};
+  // The two boxes that cover least: the drawing joins either box, or the
+  // two join and the drawing stands apart (a frame's first edges can part
+  // boxes that the rest of the scene shows to belong together).
+  const Box withFirst = Join(first, drawn);
+  const Box withSecond = Join(second, drawn);
+  const Box both = Join(first, second);
+  const int64_t joinFirst = Area(withFirst) + Area(second);
+  const int64_t joinSecond = Area(first) + Area(withSecond);
+  const int64_t standApart = Area(both) + Area(drawn);
+  if (joinFirst <= joinSecond && joinFirst <= standApart) {
+    first = withFirst;
+  } else if (joinSecond <= standApart) {
+    second = withSecond;
+  } else {
+    first = both;
+    second = drawn;
+  }
 }
 
 namespace {
 
+// The window's part of a box, with the margin; empty when it lies outside.
+Box OnWindow(const Box& b) {
+  if (Empty(b)) return kNothing;
+  return {std::max(b.left - kDamageMargin, 0), std::max(b.top - kDamageMargin, 0),
+          std::min(b.right + kDamageMargin, int32_t{MaxX}),
+          std::min(b.bottom + kDamageMargin, int32_t{MaxY})};
+}
+
 void CopyDamageToWindow() {
-  const int32_t left = std::max(Damage.left - kDamageMargin, 0);
-  const int32_t top = std::max(Damage.top - kDamageMargin, 0);
-  const int32_t right = std::min(Damage.right + kDamageMargin, int32_t{MaxX});
-  const int32_t bottom = std::min(Damage.bottom + kDamageMargin, int32_t{MaxY});
-  Damage = kNothing;
-  if (left > right || top > bottom) {  // drawn entirely outside the window
+  Box first = OnWindow(Damage[0]);
+  Box second = OnWindow(Damage[1]);
+  Damage = {kNothing, kNothing};
+  // Boxes that grew towards each other since they parted go as one.
+  if (Between(first, second) < kApartPixels) {
+    first = Join(first, second);
+    second = kNothing;
+  }
+  if (Empty(first) && Empty(second)) {  // drawn entirely outside the window
     gl::Flush();
     return;
   }
   // The copy flushes GL itself; a flush of ours before it would hand the
   // frame to llvmpipe's rasteriser threads twice, and waking them is most of
   // what a small frame costs. GLX counts rows from the bottom of the window.
-  gl::XCopySubBufferMESA(Dpy, Win, left, int32_t{MaxY} - bottom, right - left + 1, bottom - top + 1);
+  for (const Box& b : {first, second}) {
+    if (Empty(b)) continue;
+    gl::XCopySubBufferMESA(Dpy, Win, b.left, int32_t{MaxY} - b.bottom, b.right - b.left + 1,
+                           b.bottom - b.top + 1);
+  }
 }
 
 }  // namespace

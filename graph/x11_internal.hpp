@@ -24,6 +24,9 @@ inline bool WindowOpen = false;
 inline std::array<char, 256> DisplayName{};  // kept for the lost-connection report
 // Drawn into the back buffer and presented by copying (see x11_batch.cpp).
 inline bool BackBuffer = false;
+// Nothing but black clears drawn since the window opened on its black
+// background: the screen already shows every pixel of the window.
+inline bool Blank = false;
 
 // ---- Drawing state the device keeps beside the layer's -----------------------
 inline std::vector<std::array<uint16_t, 3>> Palette;  // MaxColor entries while open

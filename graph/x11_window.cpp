@@ -165,6 +165,7 @@ bool CreateWindow(GLXFBConfig config, std::string& cause) {
   // Black is pixel 0 on any true-colour visual; the default visual says so
   // itself.
   const unsigned long black = visual->visual == DefaultVisual(Dpy, Screen) ? BlackPixel(Dpy, Screen) : 0;
+  const bool trueColour = visual->c_class == TrueColor;
   GrabXErrors();
   XSetWindowAttributes attributes{};
   attributes.colormap = XCreateColormap(Dpy, root, visual->visual, AllocNone);
@@ -188,6 +189,9 @@ bool CreateWindow(GLXFBConfig config, std::string& cause) {
   do {
     XNextEvent(Dpy, &event);
   } while (event.type != MapNotify || event.xmap.window != Win);
+  // The server painted the background on mapping; on a true-colour visual
+  // pixel 0 is the black a GL clear to (0, 0, 0) writes.
+  Blank = trueColour;
   return true;
 }
 
@@ -248,6 +252,7 @@ void TearDown() {
   ForgetGLState();
   Dirty = false;
   BackBuffer = false;
+  Blank = false;
   WindowOpen = false;
 }
 

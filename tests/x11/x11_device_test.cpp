@@ -354,6 +354,7 @@ TEST_F(X11Window, PresentShowsEverythingDrawnSinceTheLastOneWhereverItLies) {
   SetLineStyle(0, 0, 1);
   SetFillStyle(1, 4);
   Bar(1000, 100, 1010, 110);
+  Line(100, 820, 300, 820);  // beside the thick line, far from the bar
   X11Present();
   // GL may put a vertex's pixel one row or column off.
   const auto around = [](int x, int y, Rgb colour) {
@@ -366,6 +367,7 @@ TEST_F(X11Window, PresentShowsEverythingDrawnSinceTheLastOneWhereverItLies) {
   EXPECT_TRUE(around(1278, 1010, kWhite)) << "right edge";
   EXPECT_TRUE(around(740, 512, kWhite)) << "circle";
   EXPECT_TRUE(Near(Pixel(200, 799), kWhite) && Near(Pixel(200, 801), kWhite)) << "thick line";
+  EXPECT_TRUE(Near(Pixel(200, 820), kWhite)) << "line beside it";
   EXPECT_TRUE(IsColour(Pixel(1005, 105), kRed)) << "bar";
   // A clear repaints the whole window at the next present.
   ClearDevice();
@@ -390,7 +392,10 @@ TEST_F(X11Window, LinesAndPixelsStayInsideTheViewport) {
 
 // ---- Presenting -------------------------------------------------------------------------
 TEST_F(X11Window, DrawingMarksTheWindowUntilPresented) {
-  X11Present();
+  // A new window shows its black background already: neither its own clear
+  // nor a black one before any drawing leaves anything to present.
+  EXPECT_FALSE(X11NeedsPresent());
+  ClearDevice();
   EXPECT_FALSE(X11NeedsPresent());
   Line(10, 10, 20, 20);
   EXPECT_TRUE(X11NeedsPresent());
@@ -401,6 +406,13 @@ TEST_F(X11Window, DrawingMarksTheWindowUntilPresented) {
   EXPECT_TRUE(X11NeedsPresent());
   Delay(1);
   EXPECT_FALSE(X11NeedsPresent());
+  // A clear in another colour is shown, blank window or not.
+  CloseGraph();
+  Open();
+  Device.setPalette(Black, 0, 0, 168);
+  ClearDevice();
+  EXPECT_TRUE(X11NeedsPresent());
+  EXPECT_TRUE(IsColour(Pixel(640, 512), Rgb{0, 0, 168}));
 }
 
 // ---- Life cycle ---------------------------------------------------------------------------
