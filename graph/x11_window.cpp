@@ -308,6 +308,9 @@ void OpenMode() {
 
 void CloseGraphWindow() {
   if (!WindowOpen) return;
+  // What was drawn since the last present is shown before the window goes,
+  // as at every other moment a person can see it.
+  X11Present();
   EndBatch();
   gl::Finish();
   TearDown();
