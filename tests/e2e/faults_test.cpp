@@ -13,14 +13,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/e2e/runs.hpp"
@@ -160,29 +158,21 @@ TEST_F(Faults, InputClosedAtEveryKindOfQuestionEndsWith217AndAReport) {
 
 // ---- Pastes ----------------------------------------------------------------
 
-TEST_F(Faults, HundredKilobytePastesAtAPrompt) {
+// A paste of blanks only: all echoed, all passed over, then the answer
+// counts. (A line ends by itself at 256 bytes, and a 255-digit token is too
+// large a number: the line editor's and the number reader's tests.)
+TEST_F(Faults, HundredKilobytePasteAtAPrompt) {
   xvfb::Server x(1024, 768);
   const size_t kPaste = 100 * 1024;
-  {
-    // Blanks only: all echoed, all passed over, then the answer counts.
-    Workdir dir;
-    pty::Session s(GameOptions(dir, x));
-    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-    s.Write(std::string(kPaste, ' '));
-    s.Write("3\r");
-    const pty::ExitStatus st = s.WaitExit(kWait);
-    EXPECT_TRUE(st.exited && st.code == 0) << st.Describe();
-    EXPECT_GE(Count(s.Unread(), " "), kPaste);
-    EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
-  }
-  {
-    // Digits only: a token of 255 digits is too large a number.
-    Workdir dir;
-    pty::Session s(GameOptions(dir, x));
-    ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
-    s.Write(std::string(kPaste, '7'));
-    ExpectOneLineEnd(s, 217, "Invalid input", "100 KB of digits");
-  }
+  Workdir dir;
+  pty::Session s(GameOptions(dir, x));
+  ASSERT_TRUE(s.ReadUntil(kMenuPrompt, kWait)) << Shown(s);
+  s.Write(std::string(kPaste, ' '));
+  s.Write("3\r");
+  const pty::ExitStatus st = s.WaitExit(kWait);
+  EXPECT_TRUE(st.exited && st.code == 0) << st.Describe();
+  EXPECT_GE(Count(s.Unread(), " "), kPaste);
+  EXPECT_TRUE(pty::SameAttributes(s.AttributesAtStart(), s.Attributes()));
 }
 
 // ---- Hostile level files ---------------------------------------------------
