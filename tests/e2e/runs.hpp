@@ -71,10 +71,10 @@ inline std::string Shown(const pty::Session& s) { return pty::Visible(s.Seen());
 // The program under libfaketime: "@<date>" freezes the start, so that every
 // Randomize gives the same seed; "+0 x10" makes every sleep ten times shorter
 // and leaves the work as it is.
-inline void FakeClock(pty::Options& o, const std::string& spec) {
+inline void FakeClock(pty::Options& o, const std::string& setting) {
   EXPECT_TRUE(fs::exists(ZALPOMET_FAKETIME)) << ZALPOMET_FAKETIME << " (package faketime)";
   o.env.push_back("LD_PRELOAD=" ZALPOMET_FAKETIME);
-  o.env.push_back("FAKETIME=" + spec);
+  o.env.push_back("FAKETIME=" + setting);
   // A preloaded library ahead of the sanitiser's run-time is fine here.
   const char* asan = getenv("ASAN_OPTIONS");
   o.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
